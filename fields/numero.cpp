@@ -1,0 +1,89 @@
+#include "fields/numero.h"
+
+#include <QString>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace tesmalo {
+namespace {
+
+bool Es_blanco(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v'; }
+bool Es_cifra(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// Forma llana: [blancos] [signo] cifras [. cifras] [e [signo] cifras] [blancos], con al menos
+// una cifra en la mantisa. Sólo ASCII, así que se puede pasar a bytes y leer con from_chars,
+// que no depende de la configuración regional de C.
+std::optional<double> Leer_forma_llana(QStringView texto) {
+    qsizetype i = 0, n = texto.size();
+    while (i < n && Es_blanco(texto[i].unicode())) ++i;
+    while (n > i && Es_blanco(texto[n - 1].unicode())) --n;
+    const qsizetype inicio = i;
+    if (i < n && (texto[i] == u'+' || texto[i] == u'-')) ++i;
+    qsizetype cifras = 0;
+    while (i < n && Es_cifra(texto[i].unicode())) ++i, ++cifras;
+    if (i < n && texto[i] == u'.') {
+        ++i;
+        while (i < n && Es_cifra(texto[i].unicode())) ++i, ++cifras;
+    }
+    if (cifras == 0) return std::nullopt;
+    if (i < n && (texto[i] == u'e' || texto[i] == u'E')) {
+        ++i;
+        if (i < n && (texto[i] == u'+' || texto[i] == u'-')) ++i;
+        qsizetype exponente = 0;
+        while (i < n && Es_cifra(texto[i].unicode())) ++i, ++exponente;
+        if (exponente == 0) return std::nullopt;
+    }
+    if (i != n) return std::nullopt;
+
+    QByteArray ascii = texto.sliced(inicio, n - inicio).toLatin1();
+    // from_chars no admite el signo '+'.
+    const char* primero = ascii.constData();
+    if (*primero == '+') ++primero;
+    double valor = 0;
+    const auto [fin, error] = std::from_chars(primero, ascii.constData() + ascii.size(), valor);
+    if (error != std::errc() || fin != ascii.constData() + ascii.size() || !std::isfinite(valor))
+        return std::nullopt;
+    return valor;
+}
+
+bool Tiene_cifra(QStringView texto) {
+    for (QChar c : texto)
+        if (c.isDigit()) return true;
+    return false;
+}
+
+}  // namespace
+
+std::optional<double> Leer_numero(QStringView texto, const QLocale& local) {
+    bool correcto = false;
+    const double valor = local.toDouble(texto, &correcto);
+    // QLocale acepta también «inf» y «nan»: un número de verdad lleva alguna cifra y es finito.
+    if (correcto && std::isfinite(valor) && Tiene_cifra(texto)) return valor;
+    return Leer_forma_llana(texto);
+}
+
+std::optional<double> Leer_numero(QByteArrayView texto, const QLocale& local) {
+    return Leer_numero(QString::fromLatin1(texto), local);
+}
+
+std::optional<qint32> Redondear_entero(double valor) {
+    if (!std::isfinite(valor)) return std::nullopt;
+    // nearbyint redondea según el modo vigente, que es «al más próximo, mitades al par».
+    const double redondeado = std::nearbyint(valor);
+    if (redondeado < std::numeric_limits<qint32>::min() ||
+        redondeado > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return static_cast<qint32>(redondeado);
+}
+
+std::optional<qint32> Leer_entero(QStringView texto, const QLocale& local) {
+    const auto valor = Leer_numero(texto, local);
+    return valor ? Redondear_entero(*valor) : std::nullopt;
+}
+
+std::optional<qint32> Leer_entero(QByteArrayView texto, const QLocale& local) {
+    return Leer_entero(QString::fromLatin1(texto), local);
+}
+
+}  // namespace tesmalo
