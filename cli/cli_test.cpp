@@ -1,0 +1,299 @@
+// Pruebas de tesmalo-cli tal como lo usa quien lo llama: el ejecutable compilado, lanzado con
+// QProcess, con sus argumentos, su salida, sus avisos y su código de salida.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Resultado {
+    int codigo = -1;
+    QByteArray salida;
+    QByteArray errores;
+};
+
+Resultado Lanzar(const QStringList& argumentos, const QString& carpeta = {}) {
+    QProcess p;
+    if (!carpeta.isEmpty()) p.setWorkingDirectory(carpeta);
+    p.start(TESMALO_CLI, argumentos);
+    Resultado r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
+    r.codigo = p.exitCode();
+    r.salida = p.readAllStandardOutput();
+    r.errores = p.readAllStandardError();
+    return r;
+}
+
+QString Muestras() {
+    const QString ruta = qEnvironmentVariable("TESMALO_MUESTRAS");
+    return ruta.isEmpty() ? QStringLiteral(TESMALO_MUESTRAS_FUENTE) : ruta;
+}
+
+QByteArray Leer(const QString& ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
+}
+
+bool Escribir(const QString& ruta, const QByteArray& texto) {
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size();
+}
+
+// La cabecera de una rejilla de 3 × 2 y la que se escribe a partir de ella.
+const QByteArray Cabecera_3x2 =
+    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n";
+const QByteArray Cabecera_escrita =
+    "ncols         3\r\nnrows         2\r\nxllcorner     258.00\r\nyllcorner     448.50\r\n"
+    "cellsize      15.00\r\nnodata_value  -999\r\n";
+
+}  // namespace
+
+class Cli_test : public QObject {
+    Q_OBJECT
+  private slots:
+    void explorar_data() {
+        QTest::addColumn<QString>("muestra");
+        QTest::addColumn<QByteArray>("esperado");
+        QTest::newRow("10 por línea, CRLF") << "zona1.asc" << QByteArray("6 401 301\n");
+        QTest::newRow("uno por línea, claves en mayúsculas")
+            << "uno_por_linea.txt" << QByteArray("6 23 17\n");
+        QTest::newRow("fila por línea, dos comentarios")
+            << "fila_por_linea.dtm" << QByteArray("8 37 29\n");
+        QTest::newRow("líneas irregulares") << "irregular.grd" << QByteArray("6 31 19\n");
+    }
+    void explorar() {
+        QFETCH(QString, muestra);
+        QFETCH(QByteArray, esperado);
+        const Resultado r = Lanzar({"--explorar", Muestras() + "/" + muestra});
+        QCOMPARE(r.errores, QByteArray());
+        QCOMPARE(r.codigo, 0);
+        QCOMPARE(r.salida, esperado);
+    }
+
+    // Sin DESTINO, el destino es el origen sin sus cuatro últimos caracteres más
+    // "_reestruct.txt", también con una ruta relativa a la carpeta de trabajo.
+    void destino_por_omision_data() {
+        QTest::addColumn<bool>("relativa");
+        QTest::newRow("ruta absoluta") << false;
+        QTest::newRow("ruta relativa") << true;
+    }
+    void destino_por_omision() {
+        QFETCH(bool, relativa);
+        QTemporaryDir tmp;
+        QVERIFY(QFile::copy(Muestras() + "/zona1.asc", tmp.filePath("zona1.asc")));
+        const Resultado r =
+            Lanzar({"-q", relativa ? "zona1.asc" : tmp.filePath("zona1.asc")}, tmp.path());
+        QCOMPARE(r.errores, QByteArray());
+        QCOMPARE(r.codigo, 0);
+        QCOMPARE(r.salida, QByteArray());
+        const QByteArray escrito = Leer(tmp.filePath("zona1_reestruct.txt"));
+        QVERIFY(escrito.startsWith("ncols         401\r\nnrows         301\r\n"));
+        QCOMPARE(escrito.count('\n'), 6 + 301);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), 2);
+    }
+
+    // Conversiones que terminan (código 0), con o sin avisos.
+    void conversion_data() {
+        QTest::addColumn<QByteArray>("origen");
+        QTest::addColumn<QStringList>("opciones");
+        QTest::addColumn<QByteArray>("filas");  // lo escrito tras la cabecera
+        QTest::addColumn<QByteArray>("avisos");
+        QTest::newRow("cuadra") << Cabecera_3x2 + "1 2 3 4 5 6\n"
+                                << QStringList() << QByteArray("1 2 3\r\n4 5 6\r\n")
+                                << QByteArray();
+        QTest::newRow("fila incompleta al final")
+            << Cabecera_3x2 + "1 2 3 4 5\n"
+            << QStringList() << QByteArray("1 2 3\r\n")
+            << QByteArray(
+                   "aviso: se escribieron 1 filas y la cabecera anuncia 2\n"
+                   "aviso: se descartaron 2 valores (sobrantes al final de un bloque de filas o "
+                   "de una fila incompleta)\n");
+        QTest::newRow("sobran valores al final del bloque")
+            << Cabecera_3x2 + "1 2 3 4 5 6 7 8\n"
+            << QStringList() << QByteArray("1 2 3\r\n4 5 6\r\n")
+            << QByteArray(
+                   "aviso: se descartaron 2 valores (sobrantes al final de un bloque de filas o "
+                   "de una fila incompleta)\n");
+        QTest::newRow("dos bloques")
+            << Cabecera_3x2 + "1 2 3 4 5 6\n7 8 9 10 11 12\n"
+            << QStringList() << QByteArray("1 2 3\r\n4 5 6\r\n7 8 9\r\n10 11 12\r\n")
+            << QByteArray(
+                   "aviso: se escribieron 4 filas y la cabecera "
+                   "anuncia 2\n");
+        // Con las tres opciones no se explora la cabecera: un origen sin valores, que la
+        // exploración rechaza, se convierte en una cabecera sin filas.
+        QTest::newRow("sin valores, con las tres opciones")
+            << Cabecera_3x2 << QStringList{"--cabecera", "6", "--columnas", "3", "--filas", "2"}
+            << QByteArray()
+            << QByteArray("aviso: se escribieron 0 filas y la cabecera anuncia 2\n");
+        // N se redondea a par: 6.5 da 6 (7 leería la línea de valores como cabecera).
+        QTest::newRow("--cabecera 6.5 es 6")
+            << Cabecera_3x2 + "1 2 3 4 5 6\n"
+            << QStringList{"--cabecera", "6.5"} << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
+        QTest::newRow("--cabecera=6 --filas=1") << Cabecera_3x2 + "1 2 3 4 5 6\n"
+                                                << QStringList{"--cabecera=6", "--filas=1"}
+                                                << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
+        QTest::newRow("origen tras --")
+            << Cabecera_3x2 + "1 2 3 4 5 6\n"
+            << QStringList{"--"} << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
+    }
+    void conversion() {
+        QFETCH(QByteArray, origen);
+        QFETCH(QStringList, opciones);
+        QFETCH(QByteArray, filas);
+        QFETCH(QByteArray, avisos);
+        QTemporaryDir tmp;
+        QVERIFY(Escribir(tmp.filePath("origen.asc"), origen));
+        const Resultado r = Lanzar(opciones + QStringList{"origen.asc", "destino.txt"}, tmp.path());
+        QCOMPARE(r.errores, avisos);
+        QCOMPARE(r.codigo, 0);
+        QCOMPARE(r.salida, QByteArray());
+        QCOMPARE(Leer(tmp.filePath("destino.txt")), Cabecera_escrita + filas);
+    }
+
+    // Un fallo sale con 1 y el mensaje del error; no deja destino y no toca el que había.
+    void fallo_data() {
+        QTest::addColumn<QByteArray>("origen");  // vacío: el origen no existe
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::addColumn<bool>("destino_previo");
+        QTest::newRow("origen inexistente")
+            << QByteArray() << QStringList{"origen.asc", "destino.txt"} << false;
+        QTest::newRow("origen inexistente, destino previo")
+            << QByteArray() << QStringList{"origen.asc", "destino.txt"} << true;
+        QTest::newRow("cabecera sin punto, destino previo")
+            << QByteArray(Cabecera_3x2).replace("258.000", "258") + "1 2 3 4 5 6\n"
+            << QStringList{"origen.asc", "destino.txt"} << true;
+        QTest::newRow("cero columnas, destino previo")
+            << Cabecera_3x2 + "1 2 3 4 5 6\n"
+            << QStringList{"--columnas", "0", "origen.asc", "destino.txt"} << true;
+        QTest::newRow("la exploración no halla valores")
+            << Cabecera_3x2 << QStringList{"--cabecera", "6", "origen.asc", "destino.txt"} << false;
+        QTest::newRow("nombre de menos de cuatro caracteres") << Cabecera_3x2 + "1 2 3 4 5 6\n"
+                                                              << QStringList{"abc"} << false;
+        QTest::newRow("explorar un origen inexistente")
+            << QByteArray() << QStringList{"--explorar", "origen.asc"} << false;
+    }
+    void fallo() {
+        QFETCH(QByteArray, origen);
+        QFETCH(QStringList, argumentos);
+        QFETCH(bool, destino_previo);
+        QTemporaryDir tmp;
+        const QString fuente = argumentos.last() == "abc" ? "abc" : "origen.asc";
+        if (!origen.isEmpty()) QVERIFY(Escribir(tmp.filePath(fuente), origen));
+        if (destino_previo) QVERIFY(Escribir(tmp.filePath("destino.txt"), "previo\n"));
+        const QStringList antes = QDir(tmp.path()).entryList(QDir::Files);
+
+        const Resultado r = Lanzar(argumentos, tmp.path());
+        QCOMPARE(r.codigo, 1);
+        QVERIFY2(r.errores.startsWith("tesmalo-cli: error: ") && r.errores.endsWith("\n") &&
+                     r.errores.size() > 25,
+                 r.errores.constData());
+        QCOMPARE(r.salida, QByteArray());
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), antes);
+        if (destino_previo) QCOMPARE(Leer(tmp.filePath("destino.txt")), QByteArray("previo\n"));
+        if (!origen.isEmpty()) QCOMPARE(Leer(tmp.filePath(fuente)), origen);
+    }
+
+    // El destino no puede ser el propio origen, ni dicho con otra ruta.
+    void destino_igual_al_origen_data() {
+        QTest::addColumn<QString>("destino");
+        QTest::newRow("misma ruta") << "origen.asc";
+        QTest::newRow("otra ruta al mismo fichero") << "./sub/../origen.asc";
+    }
+    void destino_igual_al_origen() {
+        QFETCH(QString, destino);
+        QTemporaryDir tmp;
+        QVERIFY(QDir(tmp.path()).mkdir("sub"));
+        const QByteArray origen = Cabecera_3x2 + "1 2 3 4 5 6\n";
+        QVERIFY(Escribir(tmp.filePath("origen.asc"), origen));
+        const Resultado r = Lanzar({"origen.asc", destino}, tmp.path());
+        QCOMPARE(r.codigo, 1);
+        QVERIFY2(r.errores.startsWith("tesmalo-cli: error: "), r.errores.constData());
+        QCOMPARE(Leer(tmp.filePath("origen.asc")), origen);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"origen.asc"});
+    }
+
+    // Argumentos que no valen: código 2, sin tocar nada.
+    void error_de_uso_data() {
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::newRow("sin argumentos") << QStringList();
+        QTest::newRow("opción desconocida") << QStringList{"--filtro", "origen.asc"};
+        QTest::newRow("opción corta desconocida") << QStringList{"-x", "origen.asc"};
+        QTest::newRow("sobra un argumento") << QStringList{"origen.asc", "a.txt", "b.txt"};
+        QTest::newRow("sólo opciones") << QStringList{"-q", "--filas", "3"};
+        QTest::newRow("N no es un número") << QStringList{"--filas", "tres", "origen.asc"};
+        QTest::newRow("N vacío") << QStringList{"--columnas=", "origen.asc"};
+        QTest::newRow("N fuera de 32 bits") << QStringList{"--cabecera", "3e9", "origen.asc"};
+        QTest::newRow("falta N") << QStringList{"origen.asc", "--filas"};
+        QTest::newRow("--explorar con destino")
+            << QStringList{"--explorar", "origen.asc", "destino.txt"};
+    }
+    void error_de_uso() {
+        QFETCH(QStringList, argumentos);
+        QTemporaryDir tmp;
+        const QByteArray origen = Cabecera_3x2 + "1 2 3 4 5 6\n";
+        QVERIFY(Escribir(tmp.filePath("origen.asc"), origen));
+        const Resultado r = Lanzar(argumentos, tmp.path());
+        QCOMPARE(r.codigo, 2);
+        QVERIFY2(r.errores.startsWith("tesmalo-cli: "), r.errores.constData());
+        QVERIFY(!r.errores.startsWith("tesmalo-cli: error: "));
+        QCOMPARE(r.salida, QByteArray());
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"origen.asc"});
+    }
+
+    void ayuda_data() {
+        QTest::addColumn<QString>("opcion");
+        QTest::newRow("-h") << "-h";
+        QTest::newRow("--ayuda") << "--ayuda";
+        QTest::newRow("--help") << "--help";
+    }
+    void ayuda() {
+        QFETCH(QString, opcion);
+        const Resultado r = Lanzar({opcion});
+        QCOMPARE(r.codigo, 0);
+        QCOMPARE(r.errores, QByteArray());
+        QVERIFY(r.salida.startsWith("Uso: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"));
+        for (const char* o : {"--cabecera N", "--columnas N", "--filas N", "--explorar",
+                              "-q, --silencio", "-h, --ayuda"}) {
+            QVERIFY2(r.salida.contains(o), o);
+        }
+    }
+
+    // En un terminal, la barra se redibuja en su sitio y sólo cuando cambia el porcentaje:
+    // zona1.asc tiene 301 filas, y la barra no pasa de 101 dibujos (0 % a 100 %).
+    void progreso_en_terminal_data() {
+        QTest::addColumn<bool>("silencio");
+        QTest::newRow("con barra") << false;
+        QTest::newRow("-q") << true;
+    }
+    void progreso_en_terminal() {
+        QFETCH(bool, silencio);
+        const QString script = QStandardPaths::findExecutable("script");
+        if (script.isEmpty()) QSKIP("falta la orden script para simular un terminal");
+        QTemporaryDir tmp;
+        const QString orden =
+            QString("'%1' %2 '%3/zona1.asc' '%4'")
+                .arg(TESMALO_CLI, silencio ? "-q" : "", Muestras(), tmp.filePath("z.txt"));
+        QProcess p;
+        p.start(script, {"-qec", orden, "/dev/null"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        const QByteArray terminal = p.readAllStandardOutput();
+        QCOMPARE(Leer(tmp.filePath("z.txt")).count('\n'), 6 + 301);
+        if (silencio) {
+            QCOMPARE(terminal, QByteArray());
+            return;
+        }
+        const qsizetype dibujos = terminal.count("\r[");
+        QVERIFY2(dibujos >= 2 && dibujos <= 101, terminal.left(200).constData());
+        QVERIFY(terminal.contains("] 100%"));
+        QVERIFY(terminal.contains("Destino escrito: " + tmp.filePath("z.txt").toUtf8()));
+    }
+};
+
+QTEST_GUILESS_MAIN(Cli_test)
+#include "cli_test.moc"

@@ -1,0 +1,218 @@
+// tesmalo-cli: convierte una rejilla de texto en una rejilla ASCII de Esri desde la línea de
+// órdenes. Sólo lee los argumentos, llama a la biblioteca e informa; todo lo demás vive en
+// conversion/ e inspection/.
+//
+// Salida: 0 si la conversión (o la exploración) terminó, aunque haya avisos; 1 si falló, con el
+// mensaje del error en stderr; 2 si los argumentos no valen.
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+
+#include "conversion/transformar.h"
+#include "fields/numero.h"
+#include "inspection/destino.h"
+#include "inspection/explorar.h"
+
+namespace {
+
+const char* const Texto_ayuda =
+    "Uso: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"
+    "\n"
+    "Convierte la rejilla de texto ORIGEN en una rejilla ASCII de Esri: una cabecera de seis\n"
+    "líneas y una fila de la rejilla por línea, con los valores copiados tal cual.\n"
+    "DESTINO es, por omisión, ORIGEN sin sus cuatro últimos caracteres, más \"_reestruct.txt\".\n"
+    "\n"
+    "Opciones:\n"
+    "  --cabecera N   líneas de cabecera del origen (por omisión, las que halla la exploración)\n"
+    "  --columnas N   columnas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
+    "  --filas N      filas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
+    "  --explorar     sólo explora la cabecera y escribe \"LÍNEAS COLUMNAS FILAS\"\n"
+    "  -q, --silencio no muestra el progreso\n"
+    "  -h, --ayuda    muestra esta ayuda\n"
+    "\n"
+    "N es un número; si tiene decimales se redondea al entero más próximo.\n"
+    "Salida: 0 si todo fue bien (los avisos empiezan por \"aviso:\"), 1 si la conversión falló,\n"
+    "2 si los argumentos no valen.\n";
+
+struct Argumentos {
+    std::optional<qint32> cabecera, columnas, filas;
+    bool explorar = false;
+    bool silencio = false;
+    bool ayuda = false;
+    QStringList rutas;  // ORIGEN y, si lo hay, DESTINO
+};
+
+// Lee `lista` (sin el nombre del programa) en `a`. Devuelve el texto del error de uso, o un
+// texto vacío si los argumentos valen. Tras "--" todo es ruta.
+QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
+    bool opciones = true;
+    for (qsizetype i = 0; i < lista.size(); ++i) {
+        const QString& arg = lista[i];
+        if (!opciones || arg == "-" || !arg.startsWith('-')) {
+            a.rutas << arg;
+            continue;
+        }
+        if (arg == "--") {
+            opciones = false;
+        } else if (arg == "--explorar") {
+            a.explorar = true;
+        } else if (arg == "-q" || arg == "--silencio") {
+            a.silencio = true;
+        } else if (arg == "-h" || arg == "--ayuda" || arg == "--help") {
+            a.ayuda = true;
+        } else {
+            // Las tres opciones con número: "--filas N" o "--filas=N".
+            const qsizetype igual = arg.indexOf('=');
+            const QString nombre = igual < 0 ? arg : arg.left(igual);
+            std::optional<qint32>* destino = nombre == "--cabecera"   ? &a.cabecera
+                                             : nombre == "--columnas" ? &a.columnas
+                                             : nombre == "--filas"    ? &a.filas
+                                                                      : nullptr;
+            if (destino == nullptr) return QString("opción desconocida: %1").arg(arg);
+            QString valor;
+            if (igual >= 0) {
+                valor = arg.mid(igual + 1);
+            } else if (i + 1 < lista.size()) {
+                valor = lista[++i];
+            } else {
+                return QString("a %1 le falta el número").arg(nombre);
+            }
+            *destino = tesmalo::Leer_entero(QStringView(valor));
+            if (!*destino) {
+                return QString("%1 necesita un número entero de 32 bits, no «%2»")
+                    .arg(nombre, valor);
+            }
+        }
+    }
+    if (a.ayuda) return {};
+    if (a.rutas.isEmpty()) return "falta el fichero de origen";
+    if (a.rutas.size() > 2) return QString("sobra el argumento «%1»").arg(a.rutas[2]);
+    if (a.explorar && (a.rutas.size() > 1 || a.cabecera || a.columnas || a.filas)) {
+        return "--explorar sólo admite el fichero de origen";
+    }
+    return {};
+}
+
+void Escribir(FILE* salida, const QString& texto) {
+    std::fputs(texto.toLocal8Bit().constData(), salida);
+}
+
+// La barra de progreso en stderr: se redibuja en su sitio con '\r', y sólo cuando cambia el
+// porcentaje entero que muestra, porque la conversión informa tras cada fila.
+struct Barra_progreso {
+    bool activa = false;
+    int mostrado = -1;  // porcentaje dibujado; -1 si aún no se dibujó nada
+};
+
+void Dibujar_barra(Barra_progreso& barra, double fraccion) {
+    if (!barra.activa) return;
+    // La fracción no se limita a [0, 1] si las cuentas dadas no son las de la cabecera.
+    const int porcentaje = static_cast<int>(std::clamp(fraccion * 100.0, 0.0, 999.0));
+    if (porcentaje == barra.mostrado) return;
+    barra.mostrado = porcentaje;
+    constexpr int ancho = 40;
+    const int llenas = std::min(ancho, porcentaje * ancho / 100);
+    char linea[ancho + 16];
+    int n = std::snprintf(linea, sizeof linea, "\r[");
+    for (int i = 0; i < ancho; ++i) linea[n++] = i < llenas ? '#' : '-';
+    std::snprintf(linea + n, sizeof linea - n, "] %3d%%", porcentaje);
+    std::fputs(linea, stderr);
+}
+
+// Acaba la línea de la barra, si se dibujó, para que lo siguiente empiece en su propia línea.
+void Cerrar_barra(Barra_progreso& barra) {
+    if (barra.activa && barra.mostrado >= 0) std::fputs("\n", stderr);
+    barra.mostrado = -1;
+}
+
+// Ctrl+C o SIGTERM durante la conversión: se detiene en el siguiente aviso de progreso, para
+// que la biblioteca borre su temporal y no quede un destino a medias.
+volatile std::sig_atomic_t Interrumpido = 0;
+void Anotar_interrupcion(int) {
+    Interrumpido = 1;
+}
+
+int Ejecutar(const Argumentos& a) {
+    const QString& origen = a.rutas[0];
+    if (a.explorar) {
+        const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(origen);
+        std::printf("%d %d %d\n", int(d.lineas_cabecera), int(d.columnas), int(d.filas));
+        return 0;
+    }
+
+    const QString destino =
+        a.rutas.size() > 1 ? a.rutas[1] : tesmalo::Proponer_destino(origen).Ruta_destino;
+    qint32 cabecera = a.cabecera.value_or(0);
+    qint32 columnas = a.columnas.value_or(0);
+    qint32 filas = a.filas.value_or(0);
+    if (!a.cabecera || !a.columnas || !a.filas) {
+        const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(origen);
+        cabecera = a.cabecera.value_or(d.lineas_cabecera);
+        columnas = a.columnas.value_or(d.columnas);
+        filas = a.filas.value_or(d.filas);
+    }
+
+    Barra_progreso barra;
+    barra.activa = !a.silencio && isatty(STDERR_FILENO);
+    std::signal(SIGINT, Anotar_interrupcion);
+    std::signal(SIGTERM, Anotar_interrupcion);
+    tesmalo::Operaciones_progreso progreso;
+    progreso.Indicar_inicio = [] {};
+    progreso.Indicar_progreso = [&barra](double fraccion) {
+        if (Interrumpido) throw std::runtime_error("conversión interrumpida");
+        Dibujar_barra(barra, fraccion);
+    };
+    progreso.Indicar_fin = [] {};
+
+    tesmalo::Resumen_conversion r;
+    try {
+        r = tesmalo::Transfromar_cab(cabecera, columnas, filas, origen, destino, progreso);
+    } catch (...) {
+        Cerrar_barra(barra);
+        throw;
+    }
+    Cerrar_barra(barra);
+    if (barra.activa) Escribir(stderr, QString("Destino escrito: %1\n").arg(destino));
+    if (!r.No_cuadra()) return 0;
+    if (r.filas_escritas != r.filas_cabecera) {
+        std::fprintf(stderr, "aviso: se escribieron %lld filas y la cabecera anuncia %d\n",
+                     static_cast<long long>(r.filas_escritas), int(r.filas_cabecera));
+    }
+    if (r.valores_descartados != 0) {
+        std::fprintf(stderr,
+                     "aviso: se descartaron %lld valores (sobrantes al final de un bloque de "
+                     "filas o de una fila incompleta)\n",
+                     static_cast<long long>(r.valores_descartados));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication aplicacion(argc, argv);
+    Argumentos a;
+    const QString error = Leer_argumentos(aplicacion.arguments().mid(1), a);
+    if (!error.isEmpty()) {
+        Escribir(stderr, QString("tesmalo-cli: %1\nPrueba «tesmalo-cli --ayuda».\n").arg(error));
+        return 2;
+    }
+    if (a.ayuda) {
+        std::fputs(Texto_ayuda, stdout);
+        return 0;
+    }
+    try {
+        return Ejecutar(a);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tesmalo-cli: error: %s\n", e.what());
+        return 1;
+    }
+}
