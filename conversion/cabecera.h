@@ -1,0 +1,30 @@
+// La cabecera de destino: seis líneas ncols, nrows, xllcorner, yllcorner, cellsize y
+// nodata_value, cada clave rellenada con espacios hasta 14 caracteres y seguida de su valor.
+#pragma once
+
+#include <QByteArray>
+#include <array>
+
+#include "conversion/lector.h"
+
+namespace tesmalo {
+
+struct Cabecera_destino {
+    std::array<QByteArray, 6> textos;  // ya recortados; vacío si ninguna línea lo llenó
+    qint32 columnas = 0;               // de la línea 1; 0 si no se leyó
+    qint32 filas = 0;                  // de la línea 2; 0 si no se leyó
+};
+
+// Lee `Int_filesCap` líneas del origen (ninguna si es 0 o negativo) y deja el lector en la
+// primera línea siguiente. De cada línea cuenta sólo su último campo V, y sólo por su posición:
+// 1 y 2 dan ncols y nrows tal cual (y las cuentas, V redondeado a entero de 32 bits); 3 a 5 dan
+// xllcorner, yllcorner y cellsize con V cortado (no redondeado) a dos decimales; 6 da
+// nodata_value con la parte de V anterior al punto; de la 7 en adelante se leen y se saltan.
+// Lanza si el origen tiene menos líneas, si V no es un número en la línea 1 o 2, si en las
+// líneas 3 a 5 no tiene parte tras un punto, o si Int_filesCap pasa de 32 766.
+Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap);
+
+// Las seis líneas en orden, cada una terminada en CRLF.
+QByteArray Escribir_cabecera(const Cabecera_destino& cabecera);
+
+}  // namespace tesmalo

@@ -1,0 +1,91 @@
+#include "conversion/transformar.h"
+
+#include <filesystem>
+
+#include "conversion/cabecera.h"
+#include "conversion/escritor.h"
+#include "conversion/lector.h"
+
+namespace tesmalo {
+namespace {
+
+// Un destino que es el propio origen (por la misma ruta, un enlace o un enlace duro) se
+// rechaza: escribirlo destruiría lo que se está leyendo.
+void Comprobar_distintos(const QString& origen, const QString& destino) {
+    std::error_code error;
+    if (std::filesystem::equivalent(origen.toStdString(), destino.toStdString(), error))
+        Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen; elija "
+                              "otro destino.")
+                   .arg(destino));
+}
+
+}  // namespace
+
+Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
+                                   const QString& Ruta_origen, const QString& Ruta_destino,
+                                   const Operaciones_progreso& progreso) {
+    Comprobar_distintos(Ruta_origen, Ruta_destino);
+    Lector_origen origen(Ruta_origen);
+    progreso.Indicar_inicio();
+    progreso.Indicar_progreso(0.0);
+
+    const Cabecera_destino cabecera = Leer_cabecera(origen, Int_filesCap);
+    Escritor_destino destino(Ruta_destino);
+    const QByteArray texto_cabecera = Escribir_cabecera(cabecera);
+    destino.Anadir(texto_cabecera.constData(), texto_cabecera.size());
+
+    const qint64 total = qint64{Lng_Soncolumn} * Lng_Sonfila;
+    if (total == 0)
+        Fallar(QStringLiteral("El número de columnas y el de filas no pueden ser 0 (columnas: %1, "
+                              "filas: %2).")
+                   .arg(Lng_Soncolumn)
+                   .arg(Lng_Sonfila));
+
+    const qint32 C = cabecera.columnas;
+    const qint32 R = cabecera.filas;
+    Resumen_conversion resumen;
+    resumen.columnas_cabecera = C;
+    resumen.filas_cabecera = R;
+    const auto copiar = [&destino](const char* datos, qsizetype n) { destino.Anadir(datos, n); };
+
+    // Cada bloque empieza en una línea nueva y da R filas (al menos una) de C valores; lo que
+    // sobra de la línea en que acaba se descarta. Una línea sin campos no aporta valores.
+    while (!origen.Al_final()) {
+        if (C < 1)
+            Fallar(QStringLiteral("La línea 1 de «%1» indica %2 columnas, y una fila necesita al "
+                                  "menos una; los valores empiezan en la línea %3.")
+                       .arg(Ruta_origen)
+                       .arg(C)
+                       .arg(origen.Linea()));
+        qint32 filas_restantes = R;
+        bool agotado = false;
+        do {
+            --filas_restantes;
+            const qint64 inicio_fila = destino.Posicion();
+            for (qint32 c = 0; c < C && !agotado; ++c) {
+                if (c > 0) destino.Anadir(' ');
+                while (!origen.Siguiente_campo(copiar)) {
+                    if (origen.Al_final()) {
+                        // Fila a medias: no se escribe y sus valores cuentan como descartados.
+                        destino.Retroceder(inicio_fila);
+                        resumen.valores_descartados += c;
+                        agotado = true;
+                        break;
+                    }
+                }
+            }
+            if (agotado) break;
+            destino.Anadir("\r\n", 2);
+            ++resumen.filas_escritas;
+            resumen.valores_colocados += C;
+            progreso.Indicar_progreso(static_cast<double>(resumen.valores_colocados) / total);
+        } while (filas_restantes > 0);
+        if (!agotado) resumen.valores_descartados += origen.Saltar_linea();
+    }
+
+    destino.Confirmar();
+    progreso.Indicar_fin();
+    return resumen;
+}
+
+}  // namespace tesmalo

@@ -1,0 +1,58 @@
+// La conversión: lee la rejilla de origen de principio a fin y escribe la de destino con la
+// cabecera reescrita de seis líneas y una fila de la rejilla por línea.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace tesmalo {
+
+// Las tres operaciones de progreso que pone quien llama. La conversión las llama en este
+// orden: Indicar_inicio una vez, Indicar_progreso con 0, Indicar_progreso tras cada fila
+// escrita (con los valores colocados hasta entonces divididos por Lng_Soncolumn × Lng_Sonfila;
+// la fracción no se limita a [0, 1]) e Indicar_fin una vez al acabar.
+// Una operación puede lanzar una excepción para detener la conversión (por ejemplo, porque el
+// usuario cerró la ventana): la excepción sale de Transfromar_cab y no queda fichero de destino.
+struct Operaciones_progreso {
+    std::function<void()> Indicar_inicio;
+    std::function<void(double)> Indicar_progreso;
+    std::function<void()> Indicar_fin;
+};
+
+// Lo que hizo una conversión terminada, para que quien llama avise de una rejilla que no
+// cuadra con su cabecera.
+struct Resumen_conversion {
+    qint32 columnas_cabecera = 0;  // de la línea 1 del origen: valores por fila
+    qint32 filas_cabecera = 0;     // de la línea 2 del origen: filas por bloque
+    qint64 filas_escritas = 0;
+    qint64 valores_colocados = 0;   // valores escritos en filas completas
+    qint64 valores_descartados = 0;  // sobrantes al final de un bloque y los de una fila incompleta
+
+    // Verdadero si las filas escritas no son las de la cabecera o se descartó algún valor.
+    bool No_cuadra() const { return filas_escritas != filas_cabecera || valores_descartados != 0; }
+};
+
+// Convierte Ruta_origen en Ruta_destino.
+//
+// Int_filesCap líneas del principio son cabecera; de ellas salen las seis líneas de la cabecera
+// de destino, el número de columnas C (línea 1) y el de filas R (línea 2). Después los valores,
+// separados por espacios y repartidos en líneas de cualquier manera, se reparten en filas de C
+// valores por bloques de R filas; los sobrantes al final de un bloque se descartan con el resto
+// de su línea, y una fila a medias al acabar el origen no se escribe. Las líneas en blanco entre
+// los valores no aportan ninguno. Los valores se copian como bytes, sin cambios. Las líneas del
+// origen acaban en LF, CRLF o CR; las del destino, en CRLF.
+//
+// El destino se escribe en un temporal de su carpeta que sólo toma su nombre al terminar: una
+// conversión que falla o se interrumpe no deja fichero de destino y no toca el que ya hubiera.
+// Un destino que es el propio origen se rechaza antes de escribir nada.
+//
+// Lng_Soncolumn y Lng_Sonfila sólo escalan la fracción de progreso; su producto (de 64 bits)
+// no puede ser 0.
+//
+// Los errores salen como std::runtime_error con un mensaje en español que dice qué fichero,
+// qué línea, qué fallaba y, en los de entrada y salida, la razón del sistema.
+Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
+                                   const QString& Ruta_origen, const QString& Ruta_destino,
+                                   const Operaciones_progreso& progreso);
+
+}  // namespace tesmalo

@@ -1,0 +1,26 @@
+#include "inspection/destino.h"
+
+#include "conversion/lector.h"
+
+namespace tesmalo {
+
+Propuesta_destino Proponer_destino(const QString& Ruta_origen) {
+#ifdef Q_OS_WIN
+    const qsizetype barra = std::max(Ruta_origen.lastIndexOf(u'\\'), Ruta_origen.lastIndexOf(u'/'));
+#else
+    const qsizetype barra = Ruta_origen.lastIndexOf(u'/');
+#endif
+    Propuesta_destino propuesta;
+    propuesta.Carpeta_origen = Ruta_origen.left(barra + 1);
+    const QString nombre = Ruta_origen.mid(barra + 1);
+    // Los cuatro últimos caracteres se toman como la extensión con su punto, sean lo que sean.
+    if (nombre.size() < 4)
+        Fallar(QStringLiteral("El nombre del fichero de origen «%1» tiene menos de cuatro "
+                              "caracteres: no se puede proponer un nombre de destino.")
+                   .arg(nombre));
+    propuesta.Ruta_destino =
+        propuesta.Carpeta_origen + nombre.chopped(4) + QStringLiteral("_reestruct.txt");
+    return propuesta;
+}
+
+}  // namespace tesmalo

@@ -1,0 +1,19 @@
+// La propuesta de destino: junto al origen, con su nombre sin los cuatro últimos caracteres,
+// "_reestruct" y ".txt".
+#pragma once
+
+#include <QString>
+
+namespace tesmalo {
+
+struct Propuesta_destino {
+    QString Carpeta_origen;  // hasta el último separador de carpetas, incluido; vacía si no hay
+    QString Ruta_destino;    // la ruta propuesta
+};
+
+// Sin efectos y sin tocar ficheros. Los cuatro últimos caracteres del nombre se toman como la
+// extensión con su punto, sean lo que sean. El separador de carpetas es '/' (en Windows también
+// '\'). Lanza std::runtime_error si el nombre del fichero tiene menos de cuatro caracteres.
+Propuesta_destino Proponer_destino(const QString& Ruta_origen);
+
+}  // namespace tesmalo

@@ -1,0 +1,49 @@
+#include "inspection/explorar.h"
+
+#include "conversion/lector.h"
+#include "fields/numero.h"
+
+namespace tesmalo {
+namespace {
+
+// El contador de líneas es un entero de 16 bits con signo.
+constexpr qint32 Maximo_contador = 32767;
+
+qint32 Leer_cuenta(const Lector_origen& origen, int linea, const Extremos& e, const char* que) {
+    const auto cuenta = e.ultimo_largo ? std::nullopt : Leer_entero(QByteArrayView(e.ultimo));
+    if (!cuenta)
+        Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en el número de %3 (un entero de "
+                              "32 bits), pero termina en «%4».")
+                   .arg(linea)
+                   .arg(origen.Ruta(), QLatin1String(que), Citar(e.ultimo)));
+    return *cuenta;
+}
+
+}  // namespace
+
+Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
+    Lector_origen origen(Ruta_origen);
+    Datos_cabecera datos;
+    Extremos e;
+    qint32 n = 1;
+    for (;;) {
+        if (origen.Al_final())
+            Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
+                                  "(una línea que empiece por un número).")
+                       .arg(Ruta_origen));
+        origen.Leer_extremos(e);
+        if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
+        if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+        if (n == Maximo_contador)
+            Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
+                                  "línea de valores en las primeras %2.")
+                       .arg(Ruta_origen)
+                       .arg(Maximo_contador - 1));
+        ++n;
+        if (!e.primero_largo && Es_numero(QByteArrayView(e.primero))) break;
+    }
+    datos.lineas_cabecera = static_cast<qint16>(n - 2);
+    return datos;
+}
+
+}  // namespace tesmalo

@@ -1,0 +1,22 @@
+// La exploración de la cabecera: qué dice la cabeza de un fichero de rejilla, sin efectos.
+#pragma once
+
+#include <QString>
+
+namespace tesmalo {
+
+struct Datos_cabecera {
+    qint16 lineas_cabecera = 0;  // líneas leídas antes de la primera línea de valores
+    qint32 columnas = 0;         // último campo de la línea 1, redondeado; 0 si no se llegó a ella
+    qint32 filas = 0;            // último campo de la línea 2, redondeado; 0 si no se llegó a ella
+};
+
+// Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un número, y
+// devuelve cuántas líneas la preceden y las cuentas de columnas y filas de las líneas 1 y 2
+// (siempre su último campo, aunque esa línea resulte ser ya de valores). No lee los valores.
+// Lanza std::runtime_error con un mensaje en español si el fichero no se puede leer, si se
+// acaba antes de una línea de valores, si el último campo de la línea 1 o 2 no es un número de
+// 32 bits, o si la cabecera pasa de 32 765 líneas.
+Datos_cabecera Explorar_cabecera(const QString& Ruta_origen);
+
+}  // namespace tesmalo

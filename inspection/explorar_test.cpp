@@ -1,0 +1,102 @@
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "inspection/explorar.h"
+
+using tesmalo::Explorar_cabecera;
+
+namespace {
+const QByteArray Ejemplo =
+    "ncols 401\r\nnrows 301\r\nxllcorner 258.000\r\nyllcorner 448.500\r\ncellsize 15.000\r\n"
+    "nodata_value -999.000\r\n";
+}
+
+class Explorar_test : public QObject {
+    Q_OBJECT
+    QTemporaryDir carpeta_;
+
+    QString Escribir(const QByteArray& contenido) {
+        const QString ruta = carpeta_.filePath(QStringLiteral("origen.asc"));
+        QFile f(ruta);
+        if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
+            qFatal("no se pudo preparar el fichero");
+        return ruta;
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }
+
+    void explorar_data() {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<int>("lineas");
+        QTest::addColumn<int>("columnas");
+        QTest::addColumn<int>("filas");
+        QTest::newRow("cabecera de seis") << Ejemplo + "1.5 2.5 3.5\r\n" << 6 << 401 << 301;
+        QTest::newRow("claves en mayúsculas y con igual") << QByteArray("NCOLS 401\nncols = 301\nx 1\n7\n") << 3 << 401 << 301;
+        QTest::newRow("comentarios tras la cabecera") << Ejemplo + "comentario libre\nfecha de vuelo 15 de junio\n1 2\n" << 8 << 401 << 301;
+        QTest::newRow("línea vacía en la cabecera") << QByteArray("ncols 3\nnrows 2\n\n   \n1 2 3\n") << 4 << 3 << 2;
+        QTest::newRow("una línea de cabecera que empieza por número") << QByteArray("ncols 3\nnrows 2\n401 columnas\n") << 2 << 3 << 2;
+        QTest::newRow("sin cabecera") << QByteArray("12.5 13.0 14.2\n1 2 3\n") << 0 << 14 << 0;
+        QTest::newRow("una línea de cabecera") << QByteArray("ncols 401\n12.5 13.0 14.5\n") << 1 << 401 << 14;
+        QTest::newRow("mitades al par") << QByteArray("a 400.5\nb 401.5\n1\n") << 2 << 400 << 402;
+        QTest::newRow("CR suelto") << QByteArray("ncols 5\rnrows 6\r1\r") << 2 << 5 << 6;
+        QTest::newRow("coma decimal española") << QByteArray("a 3,5\nb 4\n1\n") << 2 << 4 << 4;
+        QTest::newRow("tabulador delante de un número") << QByteArray("a 3\nb 4\n\t1 2\n") << 2 << 3 << 4;
+        QTest::newRow("no lee los valores") << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
+    }
+    void explorar() {
+        QFETCH(QByteArray, contenido);
+        QFETCH(int, lineas);
+        QFETCH(int, columnas);
+        QFETCH(int, filas);
+        const auto datos = Explorar_cabecera(Escribir(contenido));
+        QCOMPARE(datos.lineas_cabecera, lineas);
+        QCOMPARE(datos.columnas, columnas);
+        QCOMPARE(datos.filas, filas);
+    }
+
+    void errores_data() {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<QString>("causa");
+        QTest::newRow("vacío") << QByteArray() << "se acaba sin llegar a ninguna línea de valores";
+        QTest::newRow("sólo cabecera") << Ejemplo << "se acaba sin llegar a ninguna línea de valores";
+        QTest::newRow("línea 1 sin número") << QByteArray("ncols\nnrows 3\n1\n") << "La línea 1 de";
+        QTest::newRow("línea 2 vacía") << QByteArray("ncols 3\n\n1\n") << "La línea 2 de";
+        QTest::newRow("línea 2 con palabra al final") << QByteArray("ncols 3\n401 columnas\n") << "La línea 2 de";
+        QTest::newRow("cuenta fuera de 32 bits") << QByteArray("ncols 1E12\nnrows 3\n1\n") << "un entero de 32 bits";
+        QTest::newRow("inf no es número") << QByteArray("ncols inf\nnrows 3\n1\n") << "termina en «inf»";
+        QByteArray larga = "a 1\nb 2\n";
+        for (int i = 0; i < 32770; ++i) larga += "x\n";
+        QTest::newRow("cabecera interminable") << larga << "demasiadas líneas";
+    }
+    void errores() {
+        QFETCH(QByteArray, contenido);
+        QFETCH(QString, causa);
+        const QString ruta = Escribir(contenido);
+        try {
+            Explorar_cabecera(ruta);
+            QFAIL("debía fallar");
+        } catch (const std::runtime_error& e) {
+            const QString mensaje = QString::fromUtf8(e.what());
+            QVERIFY2(mensaje.contains(causa), qPrintable(mensaje));
+            QVERIFY2(mensaje.contains(ruta), qPrintable(mensaje));
+        }
+    }
+
+    // El contador de 16 bits admite 32 765 líneas de cabecera, y ni una más.
+    void limite_del_contador() {
+        QByteArray contenido = "a 1\nb 2\n";
+        for (int i = 2; i < 32765; ++i) contenido += "x\n";
+        contenido += "1\n";
+        QCOMPARE(Explorar_cabecera(Escribir(contenido)).lineas_cabecera, 32765);
+        contenido.insert(8, "x\n");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Explorar_cabecera(Escribir(contenido)));
+    }
+
+    void no_existe() {
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Explorar_cabecera(carpeta_.filePath("nada.asc")));
+    }
+};
+
+QTEST_MAIN(Explorar_test)
+#include "explorar_test.moc"
