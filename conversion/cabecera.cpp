@@ -6,8 +6,8 @@
 namespace tesmalo {
 namespace {
 
-constexpr const char* Claves[6] = {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize",
-                                   "nodata_value"};
+constexpr const char* Claves[6] = {"ncols",     "nrows",    "xllcorner",
+                                   "yllcorner", "cellsize", "nodata_value"};
 
 // El contador de líneas de la cabecera es un entero de 16 bits con signo.
 constexpr qint32 Maximo_lineas_cabecera = 32766;

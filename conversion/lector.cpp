@@ -4,7 +4,9 @@
 
 namespace tesmalo {
 
-void Fallar(const QString& mensaje) { throw std::runtime_error(mensaje.toStdString()); }
+void Fallar(const QString& mensaje) {
+    throw std::runtime_error(mensaje.toStdString());
+}
 
 QString Citar(std::string_view texto, qsizetype largo) {
     QString cita;
@@ -26,7 +28,8 @@ Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     : ruta_(ruta), fichero_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
     if (QFileInfo(ruta).isDir())
-        Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.").arg(ruta));
+        Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
+                   .arg(ruta));
     if (!fichero_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         Fallar(QStringLiteral("No se puede abrir el fichero de origen «%1»: %2.")
                    .arg(ruta, fichero_.errorString()));
@@ -50,6 +53,20 @@ void Lector_origen::Terminar_linea() {
     ++lineas_terminadas_;
     // Un CR seguido de LF es un único fin de línea, aunque el LF llegue en el bloque siguiente.
     if (c == '\r' && (p_ < fin_ || Rellenar()) && *p_ == '\n') ++p_;
+}
+
+bool Lector_origen::Leer_primero(Extremos& extremos) {
+    extremos.primero.clear();
+    extremos.ultimo.clear();
+    extremos.primero_largo = extremos.ultimo_largo = false;
+    return Siguiente_campo([&](const char* datos, qsizetype n) {
+        const std::size_t cabe = Extremos::Largo_maximo - extremos.primero.size();
+        if (static_cast<std::size_t>(n) > cabe) {
+            extremos.primero_largo = true;
+            n = static_cast<qsizetype>(cabe);
+        }
+        extremos.primero.append(datos, static_cast<std::size_t>(n));
+    });
 }
 
 void Lector_origen::Leer_extremos(Extremos& extremos) {

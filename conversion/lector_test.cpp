@@ -1,7 +1,7 @@
+#include "conversion/lector.h"
+
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "conversion/lector.h"
 
 using tesmalo::Extremos;
 using tesmalo::Lector_origen;
@@ -40,7 +40,7 @@ class Lector_test : public QObject {
         return ruta;
     }
 
-private slots:
+  private slots:
     void lineas_data() {
         QTest::addColumn<QByteArray>("contenido");
         QTest::addColumn<Lineas>("esperado");
@@ -55,8 +55,10 @@ private slots:
         QTest::newRow("líneas en blanco") << QByteArray("\n  \n\r\n") << Lineas{{}, {}, {}};
         QTest::newRow("vacío") << QByteArray() << Lineas{};
         QTest::newRow("espacios sueltos") << QByteArray("  7   8  \n") << Lineas{{"7", "8"}};
-        QTest::newRow("tabulador es parte del campo") << QByteArray("a\tb c\n") << Lineas{{"a\tb", "c"}};
-        QTest::newRow("NUL y bytes altos") << QByteArray("\x00\xff \xf1\n", 5) << Lineas{{QByteArray("\x00\xff", 2), "\xf1"}};
+        QTest::newRow("tabulador es parte del campo")
+            << QByteArray("a\tb c\n") << Lineas{{"a\tb", "c"}};
+        QTest::newRow("NUL y bytes altos")
+            << QByteArray("\x00\xff \xf1\n", 5) << Lineas{{QByteArray("\x00\xff", 2), "\xf1"}};
     }
     // Cada caso, con bloques de lectura de 1, 2, 3 y 1 MiB bytes: los campos y los CRLF
     // partidos entre dos bloques deben leerse igual.
@@ -71,9 +73,12 @@ private slots:
         QTest::addColumn<QByteArray>("linea");
         QTest::addColumn<QByteArray>("primero");
         QTest::addColumn<QByteArray>("ultimo");
-        QTest::newRow("clave y valor") << QByteArray("ncols 401\r\n") << QByteArray("ncols") << QByteArray("401");
-        QTest::newRow("con igual") << QByteArray("  ncols = 401  \n") << QByteArray("ncols") << QByteArray("401");
-        QTest::newRow("un campo, CR suelto") << QByteArray("401\r") << QByteArray("401") << QByteArray("401");
+        QTest::newRow("clave y valor")
+            << QByteArray("ncols 401\r\n") << QByteArray("ncols") << QByteArray("401");
+        QTest::newRow("con igual")
+            << QByteArray("  ncols = 401  \n") << QByteArray("ncols") << QByteArray("401");
+        QTest::newRow("un campo, CR suelto")
+            << QByteArray("401\r") << QByteArray("401") << QByteArray("401");
         QTest::newRow("vacía") << QByteArray("\n") << QByteArray() << QByteArray();
         QTest::newRow("sólo espacios") << QByteArray("    \n") << QByteArray() << QByteArray();
     }
@@ -116,7 +121,8 @@ private slots:
     void errores_de_apertura_data() {
         QTest::addColumn<QString>("ruta");
         QTest::addColumn<QString>("causa");
-        QTest::newRow("no existe") << carpeta_.filePath("no_existe.asc") << "No se puede abrir el fichero de origen";
+        QTest::newRow("no existe")
+            << carpeta_.filePath("no_existe.asc") << "No se puede abrir el fichero de origen";
         QTest::newRow("carpeta") << carpeta_.path() << "es una carpeta";
         QTest::newRow("vacía") << QString() << "No se ha indicado el fichero de origen";
     }

@@ -30,6 +30,8 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
     progreso.Indicar_progreso(0.0);
 
     const Cabecera_destino cabecera = Leer_cabecera(origen, Int_filesCap);
+    // Copiar_campos reserva en el destino lo que queda del bloque de lectura más uno.
+    static_assert(Escritor_destino::Tamano_predeterminado > Lector_origen::Tamano_predeterminado);
     Escritor_destino destino(Ruta_destino);
     const QByteArray texto_cabecera = Escribir_cabecera(cabecera);
     destino.Anadir(texto_cabecera.constData(), texto_cabecera.size());
@@ -46,7 +48,6 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
     Resumen_conversion resumen;
     resumen.columnas_cabecera = C;
     resumen.filas_cabecera = R;
-    const auto copiar = [&destino](const char* datos, qsizetype n) { destino.Anadir(datos, n); };
 
     // Cada bloque empieza en una línea nueva y da R filas (al menos una) de C valores; lo que
     // sobra de la línea en que acaba se descarta. Una línea sin campos no aporta valores.
@@ -62,16 +63,14 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
         do {
             --filas_restantes;
             const qint64 inicio_fila = destino.Posicion();
-            for (qint32 c = 0; c < C && !agotado; ++c) {
-                if (c > 0) destino.Anadir(' ');
-                while (!origen.Siguiente_campo(copiar)) {
-                    if (origen.Al_final()) {
-                        // Fila a medias: no se escribe y sus valores cuentan como descartados.
-                        destino.Retroceder(inicio_fila);
-                        resumen.valores_descartados += c;
-                        agotado = true;
-                        break;
-                    }
+            for (qint32 c = 0; c < C;) {
+                c += static_cast<qint32>(origen.Copiar_campos(destino, C - c, c > 0));
+                if (c < C && origen.Al_final()) {
+                    // Fila a medias: no se escribe y sus valores cuentan como descartados.
+                    destino.Retroceder(inicio_fila);
+                    resumen.valores_descartados += c;
+                    agotado = true;
+                    break;
                 }
             }
             if (agotado) break;

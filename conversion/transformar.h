@@ -25,7 +25,7 @@ struct Resumen_conversion {
     qint32 columnas_cabecera = 0;  // de la línea 1 del origen: valores por fila
     qint32 filas_cabecera = 0;     // de la línea 2 del origen: filas por bloque
     qint64 filas_escritas = 0;
-    qint64 valores_colocados = 0;   // valores escritos en filas completas
+    qint64 valores_colocados = 0;    // valores escritos en filas completas
     qint64 valores_descartados = 0;  // sobrantes al final de un bloque y los de una fila incompleta
 
     // Verdadero si las filas escritas no son las de la cabecera o se descartó algún valor.

@@ -1,8 +1,9 @@
-#include <QTemporaryDir>
-#include <QTest>
+#include "conversion/transformar.h"
+
 #include <unistd.h>
 
-#include "conversion/transformar.h"
+#include <QTemporaryDir>
+#include <QTest>
 
 using tesmalo::Operaciones_progreso;
 using tesmalo::Resumen_conversion;
@@ -15,7 +16,7 @@ namespace {
 const QByteArray Cabecera_3x2 =
     "ncols 3\r\nnrows 2\r\nxllcorner 258.000\r\nyllcorner 448.500\r\ncellsize 15.000\r\n"
     "nodata_value -999.000\r\n";
-const Lineas Destino_3x2{"ncols         3", "nrows         2",    "xllcorner     258.00",
+const Lineas Destino_3x2{"ncols         3",      "nrows         2",     "xllcorner     258.00",
                          "yllcorner     448.50", "cellsize      15.00", "nodata_value  -999"};
 
 // Anota las llamadas de progreso: "inicio", cada fracción y "fin".
@@ -50,38 +51,50 @@ class Transformar_test : public QObject {
     QTemporaryDir carpeta_;
     QString origen_, destino_;
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }
     void init() {
         origen_ = carpeta_.filePath("origen.asc");
         destino_ = carpeta_.filePath("destino.txt");
         QDir carpeta(carpeta_.path());
-        for (const QString& nombre : carpeta.entryList(QDir::Files | QDir::System)) carpeta.remove(nombre);
+        for (const QString& nombre : carpeta.entryList(QDir::Files | QDir::System))
+            carpeta.remove(nombre);
     }
 
     void reparto_data() {
         QTest::addColumn<QByteArray>("valores");
         QTest::addColumn<Lineas>("filas");
         QTest::addColumn<qint64>("descartados");
-        QTest::newRow("seis en una línea") << QByteArray("1 2 3 4 5 6\r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
-        QTest::newRow("uno por línea") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
-        QTest::newRow("dos por línea") << QByteArray("1 2\r\n3 4\r\n5 6") << Lineas{"1 2 3", "4 5 6"} << 0ll;
-        QTest::newRow("cinco: la fila a medias no se escribe") << QByteArray("1 2 3 4 5\r\n") << Lineas{"1 2 3"} << 2ll;
-        QTest::newRow("ocho: sobran dos al final del bloque") << QByteArray("1 2 3 4 5 6 7 8\r\n") << Lineas{"1 2 3", "4 5 6"} << 2ll;
+        QTest::newRow("seis en una línea")
+            << QByteArray("1 2 3 4 5 6\r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
+        QTest::newRow("uno por línea")
+            << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
+        QTest::newRow("dos por línea")
+            << QByteArray("1 2\r\n3 4\r\n5 6") << Lineas{"1 2 3", "4 5 6"} << 0ll;
+        QTest::newRow("cinco: la fila a medias no se escribe")
+            << QByteArray("1 2 3 4 5\r\n") << Lineas{"1 2 3"} << 2ll;
+        QTest::newRow("ocho: sobran dos al final del bloque")
+            << QByteArray("1 2 3 4 5 6 7 8\r\n") << Lineas{"1 2 3", "4 5 6"} << 2ll;
         QTest::newRow("segundo bloque en la línea siguiente")
-            << QByteArray("1 2 3 4 5 6\r\n7 8 9 10 11 12\r\n") << Lineas{"1 2 3", "4 5 6", "7 8 9", "10 11 12"} << 0ll;
+            << QByteArray("1 2 3 4 5 6\r\n7 8 9 10 11 12\r\n")
+            << Lineas{"1 2 3", "4 5 6", "7 8 9", "10 11 12"} << 0ll;
         QTest::newRow("sobrantes de cada bloque")
-            << QByteArray("1 2 3 4 5 6 x\r\n7 8 9 10 11 12 y z\r\n") << Lineas{"1 2 3", "4 5 6", "7 8 9", "10 11 12"} << 3ll;
+            << QByteArray("1 2 3 4 5 6 x\r\n7 8 9 10 11 12 y z\r\n")
+            << Lineas{"1 2 3", "4 5 6", "7 8 9", "10 11 12"} << 3ll;
         QTest::newRow("una línea en blanco no aporta valores")
             << QByteArray("1 2 3\r\n\r\n4 5 6\r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
         QTest::newRow("líneas de espacios al principio, en medio y al final")
-            << QByteArray("   \r\n1 2\r\n  \r\n3 4 5 6\r\n \r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
+            << QByteArray("   \r\n1 2\r\n  \r\n3 4 5 6\r\n \r\n") << Lineas{"1 2 3", "4 5 6"}
+            << 0ll;
         QTest::newRow("valores copiados sin cambios")
-            << QByteArray("-999.000 0012.5 1.5E+03\r\n+7 ,5 abc\r\n") << Lineas{"-999.000 0012.5 1.5E+03", "+7 ,5 abc"} << 0ll;
+            << QByteArray("-999.000 0012.5 1.5E+03\r\n+7 ,5 abc\r\n")
+            << Lineas{"-999.000 0012.5 1.5E+03", "+7 ,5 abc"} << 0ll;
         QTest::newRow("tabuladores y bytes altos dentro de los valores")
             << QByteArray("a\tb \xf1 c\r\n1 2 3\r\n") << Lineas{"a\tb \xf1 c", "1 2 3"} << 0ll;
-        QTest::newRow("LF, CR y CRLF mezclados") << QByteArray("1 2\n3\r4\r\n5 6\r") << Lineas{"1 2 3", "4 5 6"} << 0ll;
-        QTest::newRow("espacios de sobra") << QByteArray("  1    2 3   4\r\n5 6    ") << Lineas{"1 2 3", "4 5 6"} << 0ll;
+        QTest::newRow("LF, CR y CRLF mezclados")
+            << QByteArray("1 2\n3\r4\r\n5 6\r") << Lineas{"1 2 3", "4 5 6"} << 0ll;
+        QTest::newRow("espacios de sobra")
+            << QByteArray("  1    2 3   4\r\n5 6    ") << Lineas{"1 2 3", "4 5 6"} << 0ll;
         QTest::newRow("sin valores") << QByteArray() << Lineas{} << 0ll;
         QTest::newRow("sólo líneas en blanco") << QByteArray("\r\n\r\n") << Lineas{} << 0ll;
     }
@@ -91,7 +104,8 @@ private slots:
         QFETCH(qint64, descartados);
         Escribir(origen_, Cabecera_3x2 + valores);
         Registro registro;
-        const Resumen_conversion r = Transfromar_cab(6, 3, 2, origen_, destino_, registro.Operaciones());
+        const Resumen_conversion r =
+            Transfromar_cab(6, 3, 2, origen_, destino_, registro.Operaciones());
 
         QByteArray esperado;
         for (const QByteArray& l : Destino_3x2 + filas) esperado += l + "\r\n";
@@ -122,7 +136,8 @@ private slots:
         Escribir(origen_, Cabecera_3x2 + "1 2 3 4 5 6\r\n");
         Registro registro;
         Transfromar_cab(6, 3, 2, origen_, destino_, registro.Operaciones());
-        QCOMPARE(registro.llamadas, (QStringList{"inicio", "progreso", "progreso", "progreso", "fin"}));
+        QCOMPARE(registro.llamadas,
+                 (QStringList{"inicio", "progreso", "progreso", "progreso", "fin"}));
         QCOMPARE(registro.fracciones, (QList<double>{0.0, 0.5, 1.0}));
 
         // Las cuentas del diálogo sólo escalan la fracción, que no se limita a 1.
@@ -158,14 +173,22 @@ private slots:
         QTest::addColumn<int>("columnas");
         QTest::addColumn<int>("filas");
         QTest::addColumn<QString>("causa");
-        QTest::newRow("cabecera más corta de lo indicado") << QByteArray("ncols 3\nnrows 2\n") << 6 << 3 << 2 << "se acaba en la línea 2";
-        QTest::newRow("ncols no numérico") << QByteArray("ncols x\n1\n") << 1 << 3 << 2 << "La línea 1 de";
-        QTest::newRow("xllcorner sin punto") << QByteArray("3\n2\n258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
-        QTest::newRow("ninguna columna con valores detrás") << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
-        QTest::newRow("sin cabecera: cero columnas") << QByteArray("1 2\n") << 0 << 3 << 2 << "al menos una";
-        QTest::newRow("columnas del diálogo 0") << Cabecera_3x2 + "1 2 3\n" << 6 << 0 << 2 << "no pueden ser 0";
-        QTest::newRow("filas del diálogo 0") << Cabecera_3x2 + "1 2 3\n" << 6 << 3 << 0 << "no pueden ser 0";
-        QTest::newRow("cabecera de 32767 líneas") << Cabecera_3x2 << 32767 << 3 << 2 << "no puede pasar de 32766";
+        QTest::newRow("cabecera más corta de lo indicado")
+            << QByteArray("ncols 3\nnrows 2\n") << 6 << 3 << 2 << "se acaba en la línea 2";
+        QTest::newRow("ncols no numérico")
+            << QByteArray("ncols x\n1\n") << 1 << 3 << 2 << "La línea 1 de";
+        QTest::newRow("xllcorner sin punto")
+            << QByteArray("3\n2\n258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
+        QTest::newRow("ninguna columna con valores detrás")
+            << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
+        QTest::newRow("sin cabecera: cero columnas")
+            << QByteArray("1 2\n") << 0 << 3 << 2 << "al menos una";
+        QTest::newRow("columnas del diálogo 0") << Cabecera_3x2 + "1 2 3\n"
+                                                << 6 << 0 << 2 << "no pueden ser 0";
+        QTest::newRow("filas del diálogo 0") << Cabecera_3x2 + "1 2 3\n"
+                                             << 6 << 3 << 0 << "no pueden ser 0";
+        QTest::newRow("cabecera de 32767 líneas")
+            << Cabecera_3x2 << 32767 << 3 << 2 << "no puede pasar de 32766";
     }
     void fallos() {
         QFETCH(QByteArray, origen);
@@ -178,13 +201,15 @@ private slots:
             if (habia_destino) Escribir(destino_, "anterior\n");
             Registro registro;
             try {
-                Transfromar_cab(lineas_cabecera, columnas, filas, origen_, destino_, registro.Operaciones());
+                Transfromar_cab(lineas_cabecera, columnas, filas, origen_, destino_,
+                                registro.Operaciones());
                 QFAIL("debía fallar");
             } catch (const std::runtime_error& e) {
                 const QString mensaje = QString::fromUtf8(e.what());
                 QVERIFY2(mensaje.contains(causa), qPrintable(mensaje));
             }
-            QCOMPARE(Leer(destino_), habia_destino ? QByteArray("anterior\n") : QByteArray("<no existe>"));
+            QCOMPARE(Leer(destino_),
+                     habia_destino ? QByteArray("anterior\n") : QByteArray("<no existe>"));
             QVERIFY(!registro.llamadas.contains("fin"));
             QCOMPARE(QDir(carpeta_.path()).entryList(QDir::Files).size(), habia_destino ? 2 : 1);
         }
@@ -195,14 +220,23 @@ private slots:
         QTest::addColumn<QString>("destino");
         QTest::addColumn<QString>("causa");
         const QString o = carpeta_.filePath("origen.asc");
-        QTest::newRow("origen inexistente") << carpeta_.filePath("nada.asc") << carpeta_.filePath("d.txt") << "No se puede abrir el fichero de origen";
-        QTest::newRow("origen carpeta") << carpeta_.path() << carpeta_.filePath("d.txt") << "es una carpeta";
-        QTest::newRow("destino vacío") << o << QString() << "No se ha indicado el fichero de destino";
-        QTest::newRow("carpeta de destino inexistente") << o << carpeta_.filePath("no/hay/d.txt") << "No se puede crear el fichero de destino";
+        QTest::newRow("origen inexistente")
+            << carpeta_.filePath("nada.asc") << carpeta_.filePath("d.txt")
+            << "No se puede abrir el fichero de origen";
+        QTest::newRow("origen carpeta")
+            << carpeta_.path() << carpeta_.filePath("d.txt") << "es una carpeta";
+        QTest::newRow("destino vacío")
+            << o << QString() << "No se ha indicado el fichero de destino";
+        QTest::newRow("carpeta de destino inexistente")
+            << o << carpeta_.filePath("no/hay/d.txt") << "No se puede crear el fichero de destino";
         QTest::newRow("destino igual al origen") << o << o << "es el mismo fichero de origen";
-        QTest::newRow("destino igual al origen por otra ruta") << o << carpeta_.path() + "/./origen.asc" << "es el mismo fichero de origen";
-        QTest::newRow("destino enlace simbólico al origen") << o << carpeta_.filePath("enlace.txt") << "es el mismo fichero de origen";
-        QTest::newRow("destino enlace duro al origen") << o << carpeta_.filePath("duro.txt") << "es el mismo fichero de origen";
+        QTest::newRow("destino igual al origen por otra ruta")
+            << o << carpeta_.path() + "/./origen.asc"
+            << "es el mismo fichero de origen";
+        QTest::newRow("destino enlace simbólico al origen")
+            << o << carpeta_.filePath("enlace.txt") << "es el mismo fichero de origen";
+        QTest::newRow("destino enlace duro al origen")
+            << o << carpeta_.filePath("duro.txt") << "es el mismo fichero de origen";
     }
     void fallos_de_ficheros() {
         QFETCH(QString, origen);
@@ -234,10 +268,12 @@ private slots:
         int filas = 0;
         Operaciones_progreso progreso{[] {},
                                       [&](double f) {
-                                          if (f > 0 && ++filas == 1) throw std::runtime_error("cerrada");
+                                          if (f > 0 && ++filas == 1)
+                                              throw std::runtime_error("cerrada");
                                       },
                                       [] {}};
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Transfromar_cab(6, 3, 2, origen_, destino_, progreso));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 Transfromar_cab(6, 3, 2, origen_, destino_, progreso));
         QCOMPARE(Leer(destino_), "anterior\n");
         QCOMPARE(QDir(carpeta_.path()).entryList(QDir::Files).size(), 2);
     }

@@ -31,9 +31,17 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
             Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
                                   "(una línea que empiece por un número).")
                        .arg(Ruta_origen));
-        origen.Leer_extremos(e);
-        if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
-        if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+        // De las líneas 1 y 2 hace falta el último campo; de las demás basta el primero, y
+        // sólo se sigue leyendo la línea si no es de valores: una rejilla entera en una sola
+        // línea no se recorre.
+        bool queda_linea = false;
+        if (n <= 2) {
+            origen.Leer_extremos(e);
+            if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
+            if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+        } else {
+            queda_linea = origen.Leer_primero(e);
+        }
         if (n == Maximo_contador)
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
                                   "línea de valores en las primeras %2.")
@@ -41,6 +49,7 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
                        .arg(Maximo_contador - 1));
         ++n;
         if (!e.primero_largo && Es_numero(QByteArrayView(e.primero))) break;
+        if (queda_linea) origen.Saltar_linea();
     }
     datos.lineas_cabecera = static_cast<qint16>(n - 2);
     return datos;

@@ -42,6 +42,7 @@ private slots:
         QTest::newRow("CR suelto") << QByteArray("ncols 5\rnrows 6\r1\r") << 2 << 5 << 6;
         QTest::newRow("coma decimal española") << QByteArray("a 3,5\nb 4\n1\n") << 2 << 4 << 4;
         QTest::newRow("tabulador delante de un número") << QByteArray("a 3\nb 4\n\t1 2\n") << 2 << 3 << 4;
+        QTest::newRow("líneas vacías seguidas antes de los valores") << QByteArray("a 3\nb 4\n\n\n\ncomentario\n1\n") << 6 << 3 << 4;
         QTest::newRow("no lee los valores") << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
     }
     void explorar() {
