@@ -1,5 +1,6 @@
 #include "conversion/transformar.h"
 
+#include <QFile>
 #include <filesystem>
 
 #include "conversion/cabecera.h"
@@ -13,7 +14,14 @@ namespace {
 // rechaza: escribirlo destruiría lo que se está leyendo.
 void Comprobar_distintos(const QString& origen, const QString& destino) {
     std::error_code error;
-    if (std::filesystem::equivalent(origen.toStdString(), destino.toStdString(), error))
+    const auto ruta = [](const QString& r) {
+#ifdef Q_OS_WIN
+        return std::filesystem::path(r.toStdWString());
+#else
+        return std::filesystem::path(QFile::encodeName(r).toStdString());
+#endif
+    };
+    if (std::filesystem::equivalent(ruta(origen), ruta(destino), error))
         Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen; elija "
                               "otro destino.")
                    .arg(destino));
