@@ -16,6 +16,8 @@ QByteArray Linea_cabecera(int indice, QByteArrayView valor) {
     return Recortar(Rellenar_texto(Claves[indice], 14, " ").append(valor)).toByteArray();
 }
 
+}  // namespace
+
 qint32 Leer_cuenta(const Lector_origen& origen, qint64 linea, const Extremos& e, const char* que) {
     const auto cuenta = e.ultimo_largo ? std::nullopt : Leer_entero(QByteArrayView(e.ultimo));
     if (!cuenta)
@@ -25,8 +27,6 @@ qint32 Leer_cuenta(const Lector_origen& origen, qint64 linea, const Extremos& e,
                    .arg(origen.Ruta(), QLatin1String(que), Citar(e.ultimo)));
     return *cuenta;
 }
-
-}  // namespace
 
 Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap) {
     if (Int_filesCap > Maximo_lineas_cabecera)

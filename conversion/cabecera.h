@@ -24,6 +24,10 @@ struct Cabecera_destino {
 // líneas 3 a 5 no tiene parte tras un punto, o si Int_filesCap pasa de 32 766.
 Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap);
 
+// La cuenta de columnas o filas (`que`) de la línea `linea`: su último campo redondeado a un
+// entero de 32 bits. Lanza, citando el campo, si no es un número o no cabe.
+qint32 Leer_cuenta(const Lector_origen& origen, qint64 linea, const Extremos& e, const char* que);
+
 // Las seis líneas en orden, cada una terminada en CRLF.
 QByteArray Escribir_cabecera(const Cabecera_destino& cabecera);
 

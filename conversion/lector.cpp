@@ -9,17 +9,20 @@ void Fallar(const QString& mensaje) {
 }
 
 QString Citar(std::string_view texto, qsizetype largo) {
+    // Los bytes se leen en la codificación del sistema, como el resto del fichero.
+    const std::string_view principio = texto.substr(0, static_cast<std::size_t>(largo) * 4);
+    const QString decodificado =
+        QString::fromLocal8Bit(principio.data(), static_cast<qsizetype>(principio.size()));
     QString cita;
-    for (std::size_t i = 0; i < texto.size(); ++i) {
+    for (const QChar c : decodificado) {
         if (cita.size() >= largo) {
             cita += QStringLiteral("…");
             break;
         }
-        const auto c = static_cast<unsigned char>(texto[i]);
-        if (c < 0x20 || c == 0x7f)
-            cita += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            cita += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
         else
-            cita += QChar::fromLatin1(static_cast<char>(c));
+            cita += c;
     }
     return cita;
 }

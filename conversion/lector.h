@@ -25,8 +25,8 @@ namespace tesmalo {
 // Lanza std::runtime_error con el mensaje (en UTF-8).
 [[noreturn]] void Fallar(const QString& mensaje);
 
-// Un texto de fichero para citarlo en un mensaje: como mucho `largo` caracteres, y los bytes
-// de control a la vista como «\xNN».
+// Un texto de fichero para citarlo en un mensaje: leído en la codificación del sistema, como
+// mucho `largo` caracteres y con los de control a la vista como «\xNN».
 QString Citar(std::string_view texto, qsizetype largo = 40);
 
 // El primer y el último campo de una línea, como los daría Separar_campos con " ". Una línea

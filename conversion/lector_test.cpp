@@ -118,6 +118,24 @@ class Lector_test : public QObject {
         QVERIFY(lector.Al_final());
     }
 
+    void citar_data() {
+        QTest::addColumn<QByteArray>("texto");
+        QTest::addColumn<QString>("cita");
+        QTest::newRow("tal cual") << QByteArray("ncols") << "ncols";
+        QTest::newRow("UTF-8") << QByteArray(
+                                      "se\xc3\xb1"
+                                      "al")
+                               << QString::fromUtf8("señal");
+        QTest::newRow("controles a la vista") << QByteArray("a\tb\x00", 4) << "a\\x09b\\x00";
+        QTest::newRow("cortado a 40")
+            << QByteArray(50, '7') << QString(40, '7') + QString::fromUtf8("…");
+    }
+    void citar() {
+        QFETCH(QByteArray, texto);
+        QFETCH(QString, cita);
+        QCOMPARE(tesmalo::Citar(std::string_view(texto.constData(), texto.size())), cita);
+    }
+
     void errores_de_apertura_data() {
         QTest::addColumn<QString>("ruta");
         QTest::addColumn<QString>("causa");

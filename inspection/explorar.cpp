@@ -1,5 +1,6 @@
 #include "inspection/explorar.h"
 
+#include "conversion/cabecera.h"
 #include "conversion/lector.h"
 #include "fields/numero.h"
 
@@ -8,16 +9,6 @@ namespace {
 
 // El contador de líneas es un entero de 16 bits con signo.
 constexpr qint32 Maximo_contador = 32767;
-
-qint32 Leer_cuenta(const Lector_origen& origen, int linea, const Extremos& e, const char* que) {
-    const auto cuenta = e.ultimo_largo ? std::nullopt : Leer_entero(QByteArrayView(e.ultimo));
-    if (!cuenta)
-        Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en el número de %3 (un entero de "
-                              "32 bits), pero termina en «%4».")
-                   .arg(linea)
-                   .arg(origen.Ruta(), QLatin1String(que), Citar(e.ultimo)));
-    return *cuenta;
-}
 
 }  // namespace
 
