@@ -1,0 +1,179 @@
+// Las cajas de Qt de verdad, abiertas sin pantalla: se manejan desde un temporizador mientras
+// la caja espera al usuario.
+#include "toolkit/herramientas.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tesmalo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Llama a `accion` con la caja modal en cuanto se abra.
+void Al_abrirse(std::function<void(QWidget*)> accion) {
+    auto* reloj = new QTimer;
+    QObject::connect(reloj, &QTimer::timeout, [reloj, accion] {
+        QWidget* caja = QApplication::activeModalWidget();
+        if (!caja) return;
+        reloj->deleteLater();
+        reloj->stop();
+        accion(caja);
+        // Una comprobación fallida sale de `accion` antes de cerrar la caja: se cierra aquí.
+        if (caja->isVisible()) QMetaObject::invokeMethod(caja, "reject");
+    });
+    reloj->start(5);
+}
+
+QStringList Textos_botones(QWidget* caja) {
+    QStringList textos;
+    for (QAbstractButton* boton : caja->findChild<QDialogButtonBox*>()->buttons())
+        textos << boton->text().remove(u'&');
+    return textos;
+}
+
+// Los nombres que la lista del selector muestra ahora mismo.
+QStringList Nombres_listados(QFileDialog* caja) {
+    auto* lista = caja->findChild<QAbstractItemView*>(u"listView"_s);
+    QStringList nombres;
+    for (int i = 0; i < lista->model()->rowCount(lista->rootIndex()); ++i)
+        nombres << lista->model()->index(i, 0, lista->rootIndex()).data().toString();
+    nombres.sort();
+    return nombres;
+}
+
+const QList<Filtro_fichero> Filtros = {
+    {u" All Files (*.*)"_s, u"*.*"_s},
+    {u"Archivos de texto DTM (*.dtm) "_s, u"*.dtm"_s},
+    {u"Archivos de texto DTM (*.txt) "_s, u"*.txt"_s},
+    {u"Archivos de texto DTM (*.asc) "_s, u"*.asc"_s},
+    {u"Archivos de texto DTM (*.grd) "_s, u"*.grd"_s},
+};
+
+}  // namespace
+
+class Herramientas_test : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() { QVERIFY(Cargar_traduccion_qt()); }
+
+    void mensaje_con_un_solo_boton_y_sin_icono() {
+        QString titulo, texto;
+        QStringList botones;
+        QMessageBox::Icon icono = QMessageBox::Warning;
+        Al_abrirse([&](QWidget* caja) {
+            auto* mensaje = qobject_cast<QMessageBox*>(caja);
+            QVERIFY(mensaje);
+            titulo = mensaje->windowTitle();
+            texto = mensaje->text();
+            icono = mensaje->icon();
+            botones = Textos_botones(mensaje);
+            mensaje->button(QMessageBox::Ok)->click();
+        });
+        Herramientas_qt().Mostrar_mensaje(nullptr, u"a <b>\ny"_s, u"Tesmalo"_s);
+        QCOMPARE(titulo, u"Tesmalo"_s);
+        QCOMPARE(texto, u"a <b>\ny"_s);
+        QCOMPARE(icono, QMessageBox::NoIcon);
+        QCOMPARE(botones, QStringList{u"Aceptar"_s});
+    }
+
+    void caja_de_texto_data() {
+        QTest::addColumn<QString>("tecleado");  // lo que el usuario pone; nulo: no toca nada
+        QTest::addColumn<bool>("acepta");
+        QTest::addColumn<QString>("resultado");
+        QTest::newRow("acepta la propuesta") << QString() << true << "/datos/zona1_reestruct.txt";
+        QTest::newRow("la cambia, con blancos") << " /otra/z.dat " << true << " /otra/z.dat ";
+        QTest::newRow("la vacía y acepta") << "" << true << "";
+        QTest::newRow("cancela") << "/otra/z.dat" << false << "";
+    }
+    void caja_de_texto() {
+        QFETCH(QString, tecleado);
+        QFETCH(bool, acepta);
+        QFETCH(QString, resultado);
+        QString titulo, indicacion, mostrado;
+        QStringList botones;
+        Al_abrirse([&](QWidget* caja) {
+            titulo = caja->windowTitle();
+            indicacion = caja->findChild<QLabel*>()->text();
+            auto* linea = caja->findChild<QLineEdit*>();
+            mostrado = linea->text();
+            QCOMPARE(linea->selectedText(), mostrado);  // lista para escribir encima
+            botones = Textos_botones(caja);
+            if (!tecleado.isNull()) linea->setText(tecleado);
+            if (acepta)
+                QTest::keyClick(linea, Qt::Key_Return);
+            else
+                QTest::keyClick(linea, Qt::Key_Escape);
+        });
+        const QString respuesta =
+            Herramientas_qt().Pedir_texto(nullptr, u"Modificar aquello que corresponda"_s,
+                                          u"Fichero_destino"_s, u"/datos/zona1_reestruct.txt"_s);
+        QCOMPARE(respuesta, resultado);
+        QCOMPARE(titulo, u"Fichero_destino"_s);
+        QCOMPARE(indicacion, u"Modificar aquello que corresponda"_s);
+        QCOMPARE(mostrado, u"/datos/zona1_reestruct.txt"_s);
+        QCOMPARE(botones, (QStringList{u"Aceptar"_s, u"Cancelar"_s}));
+    }
+
+    // «*.*» lista todos los ficheros, también los que no llevan punto.
+    void selector_de_ficheros() {
+        QTemporaryDir carpeta;
+        for (const char* nombre : {"sinpunto", "zona1.asc", "a.txt"}) {
+            QFile fichero(carpeta.filePath(QString::fromLatin1(nombre)));
+            QVERIFY(fichero.open(QIODevice::WriteOnly));
+        }
+        const QString anterior = QDir::currentPath();
+        QDir::setCurrent(carpeta.path());  // el selector abre en la carpeta actual
+
+        QStringList entradas, con_txt, con_todos;
+        QString elegida;
+        Al_abrirse([&](QWidget* caja) {
+            auto* selector = qobject_cast<QFileDialog*>(caja);
+            QVERIFY(selector);
+            auto* tipos = selector->findChild<QComboBox*>(u"fileTypeCombo"_s);
+            for (int i = 0; i < tipos->count(); ++i) entradas << tipos->itemText(i);
+            elegida = tipos->currentText();
+            QTRY_VERIFY(!Nombres_listados(selector).isEmpty());
+            con_txt = Nombres_listados(selector);
+            selector->selectNameFilter(selector->nameFilters().first());
+            QTRY_COMPARE(Nombres_listados(selector).size(), 3);
+            con_todos = Nombres_listados(selector);
+            // Como quien escribe el nombre y pulsa Intro.
+            auto* nombre = selector->findChild<QLineEdit*>(u"fileNameEdit"_s);
+            nombre->setText(u"sinpunto"_s);
+            QTest::keyClick(nombre, Qt::Key_Return);
+        });
+        const QString ruta = Herramientas_qt().Elegir_fichero(nullptr, Filtros, 3);
+        QDir::setCurrent(anterior);
+
+        QCOMPARE(entradas, (QStringList{u"All Files (*.*)"_s, u"Archivos de texto DTM (*.dtm)"_s,
+                                        u"Archivos de texto DTM (*.txt)"_s,
+                                        u"Archivos de texto DTM (*.asc)"_s,
+                                        u"Archivos de texto DTM (*.grd)"_s}));
+        QCOMPARE(elegida, u"Archivos de texto DTM (*.txt)"_s);
+        QCOMPARE(con_txt, QStringList{u"a.txt"_s});
+        QCOMPARE(con_todos, (QStringList{u"a.txt"_s, u"sinpunto"_s, u"zona1.asc"_s}));
+        QCOMPARE(ruta, carpeta.filePath(u"sinpunto"_s));
+    }
+
+    void selector_cancelado_da_texto_vacio() {
+        Al_abrirse([](QWidget* caja) { QTest::keyClick(caja, Qt::Key_Escape); });
+        const QString ruta = Herramientas_qt().Elegir_fichero(nullptr, Filtros, 3);
+        QVERIFY(ruta.isEmpty());
+    }
+};
+
+QTEST_MAIN(Herramientas_test)
+#include "herramientas_test.moc"
