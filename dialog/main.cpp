@@ -1,0 +1,19 @@
+// tesmalo: la ventana que convierte una rejilla de texto en una rejilla ASCII de Esri.
+// No lee argumentos ni ajustes: muestra la ventana y acaba cuando se cierra.
+#include <QApplication>
+#include <QIcon>
+
+#include "dialog/userform1.h"
+#include "toolkit/herramientas.h"
+
+int main(int argc, char* argv[]) {
+    QApplication aplicacion(argc, argv);
+    tesmalo::Cargar_traduccion_qt();  // sin ella, los botones de las cajas salen en inglés
+    aplicacion.setWindowIcon(QIcon(QStringLiteral(":/tesmalo/tesmalo.png")));
+    aplicacion.setDesktopFileName(QStringLiteral("tesmalo"));
+
+    tesmalo::UserForm1 ventana(tesmalo::Herramientas_qt());
+    ventana.show();
+    const int estado = aplicacion.exec();
+    return estado != 0 ? estado : ventana.Leer_estado_salida();
+}

@@ -1,0 +1,478 @@
+// La ventana entera, sin pantalla y con cajas de guion: del inicio a la conversión y al cierre.
+// Los clics pasan por la QWindow, como los del sistema de ventanas.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "dialog/userform1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "conversion/transformar.h"
+#include "toolkit/controles.h"
+#include "toolkit/herramientas_guion.h"
+
+using namespace tesmalo;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// 6 líneas de cabecera y 4 × 2 valores repartidos en líneas de otra manera.
+const QByteArray Rejilla_4x2 =
+    "ncols 4\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n1 2 3 4 5 6\n7 8\n";
+// La cabecera anuncia 3 filas y sólo hay 2 y media.
+const QByteArray Rejilla_corta =
+    "ncols 4\nnrows 3\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n"
+    "1 2 3 4\n5 6 7 8\n9 10\n";
+const QString Mensaje_campo = u"este campo no puede quedar vacío y debe ser un número entero"_s;
+
+QByteArray Leer(const QString& ruta) {
+    QFile fichero(ruta);
+    return fichero.open(QIODevice::ReadOnly) ? fichero.readAll() : QByteArray();
+}
+
+bool Escribir(const QString& ruta, const QByteArray& contenido) {
+    QFile fichero(ruta);
+    return fichero.open(QIODevice::WriteOnly) && fichero.write(contenido) == contenido.size();
+}
+
+// Lo que se ve en un momento de la conversión.
+struct Vista {
+    QString titulo_ventana, titulo_marco, etiqueta;
+    double barra = -1;
+    bool etiqueta_visible = false, marco_visible = false, boton_visible = false;
+};
+
+// La ventana con sus cajas de guion y una carpeta para las rejillas.
+struct Banco {
+    QTemporaryDir carpeta;
+    Guion_cajas guion;
+    std::unique_ptr<UserForm1> ventana;
+
+    QString Ruta(const QString& nombre) const { return carpeta.filePath(nombre); }
+
+    bool Abrir() {
+        ventana = std::make_unique<UserForm1>(guion.Herramientas());
+        ventana->show();
+        ventana->activateWindow();
+        return QTest::qWaitForWindowActive(ventana.get());
+    }
+
+    // Elige `origen` en el selector y responde a la caja del destino con `respuesta`.
+    void Elegir(const QString& origen,
+                std::function<QString(const QString&)> respuesta = Aceptar_propuesta) {
+        guion.ficheros << origen;
+        guion.textos << respuesta;
+        QTest::mouseClick(ventana->CommandButton1, Qt::LeftButton);
+    }
+
+    Vista Ver() const {
+        return {ventana->windowTitle(),
+                Leer_titulo(ventana->FrameProgress),
+                Leer_titulo(ventana->Label4),
+                Leer_ancho(ventana->LabelProgress),
+                ventana->Label4->isVisible(),
+                ventana->FrameProgress->isVisible(),
+                ventana->CommandButton2->isVisible()};
+    }
+};
+
+QWidget* Foco() {
+    return QApplication::focusWidget();
+}
+
+}  // namespace
+
+class Userform1_test : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        // Cerrar la ventana no debe mandar salir a la aplicación de pruebas.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void estado_inicial() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        UserForm1& v = *b.ventana;
+        QCOMPARE(v.windowTitle(), u"Tranformar fichero DTM"_s);
+        QCOMPARE(v.size(), QSize(Convertir_puntos_x(215.4, &v), Convertir_puntos_y(180.6, &v)));
+        QCOMPARE(v.minimumSize(), v.maximumSize());
+        QVERIFY(!v.windowIcon().isNull());
+        for (QLineEdit* campo : {v.TextBox1, v.TextBox2, v.TextBox3}) {
+            QCOMPARE(campo->text(), u"0"_s);
+            QCOMPARE(campo->font().family(), u"Arial"_s);
+            QCOMPARE(campo->font().pointSizeF(), 14.0);
+        }
+        for (QLabel* etiqueta : v.findChildren<QLabel*>()) {
+            QCOMPARE(etiqueta->font().family(), u"Arial"_s);
+            QCOMPARE(etiqueta->font().pointSizeF(), 8.0);
+        }
+        QCOMPARE(Foco(), v.CommandButton1);
+        QVERIFY(v.CommandButton1->isVisible());
+        QVERIFY(!v.CommandButton2->isVisible());
+        QVERIFY(!v.FrameProgress->isVisible());
+        QVERIFY(!v.Label4->isVisible());
+        for (QWidget* abajo :
+             {static_cast<QWidget*>(v.CommandButton1), static_cast<QWidget*>(v.CommandButton2),
+              static_cast<QWidget*>(v.FrameProgress)})
+            QCOMPARE(Leer_posicion(abajo), QRectF(6, 138, 204, 28));
+        QCOMPARE(Leer_posicion(v.Label4), QRectF(6, 108, 204, 28));
+        QCOMPARE(Leer_titulo(v.FrameProgress), u"0.0%"_s);
+        QCOMPARE(v.LabelProgress->width(), 0);
+        // Label1 conserva su ancho y se parte en dos líneas.
+        const QRectF etiqueta1 = Leer_posicion(v.Label1);
+        QCOMPARE(etiqueta1.width(), 120.0);
+        QVERIFY(v.Label1->height() >= 2 * QFontMetrics(v.Label1->font()).lineSpacing());
+        QVERIFY(Leer_posicion(v.Label2).height() < 24);  // una línea de Arial 8
+
+        QList<QWidget*> adelante, atras;
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(Foco(), Qt::Key_Tab);
+            adelante << Foco();
+        }
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(Foco(), Qt::Key_Backtab, Qt::ShiftModifier);
+            atras << Foco();
+        }
+        QCOMPARE(adelante, (QList<QWidget*>{v.TextBox1, v.TextBox2, v.TextBox3, v.CommandButton1,
+                                            v.TextBox1}));
+        QCOMPARE(atras, (QList<QWidget*>{v.CommandButton1, v.TextBox3, v.TextBox2, v.TextBox1,
+                                         v.CommandButton1}));
+        QVERIFY(b.guion.mensajes.isEmpty());
+    }
+
+    void selector_cancelado() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        QTest::mouseClick(b.ventana->CommandButton1, Qt::LeftButton);
+        QCOMPARE(b.guion.elecciones.size(), 1);
+        const Guion_cajas::Eleccion& eleccion = b.guion.elecciones[0];
+        QCOMPARE(eleccion.entrada, 3);
+        QStringList descripciones, patrones;
+        for (const Filtro_fichero& filtro : eleccion.filtros)
+            descripciones << filtro.descripcion, patrones << filtro.patron;
+        QCOMPARE(
+            descripciones,
+            (QStringList{u" All Files (*.*)"_s, u"Archivos de texto DTM (*.dtm) "_s,
+                         u"Archivos de texto DTM (*.txt) "_s, u"Archivos de texto DTM (*.asc) "_s,
+                         u"Archivos de texto DTM (*.grd) "_s}));
+        QCOMPARE(patrones, (QStringList{u"*.*"_s, u"*.dtm"_s, u"*.txt"_s, u"*.asc"_s, u"*.grd"_s}));
+        QVERIFY(b.ventana->CommandButton1->isVisible());
+        QVERIFY(!b.ventana->CommandButton2->isVisible());
+        QVERIFY(b.ventana->Ruta_origen.isEmpty());
+        QVERIFY(b.guion.peticiones.isEmpty());
+        QCOMPARE(b.ventana->TextBox1->text(), u"0"_s);
+        QTest::keyClick(Foco(), Qt::Key_S, Qt::AltModifier);  // y otra vez, con su tecla
+        QTRY_COMPARE(b.guion.elecciones.size(), 2);
+    }
+
+    void seleccion_data() {
+        QTest::addColumn<QString>("respuesta");  // nulo: acepta la propuesta
+        QTest::addColumn<QString>("destino");    // relativo a la carpeta; nulo: vacío
+        QTest::newRow("propuesta aceptada") << QString() << "zona_reestruct.txt";
+        QTest::newRow("propuesta cambiada") << "otra.dat"
+                                            << "otra.dat";
+        QTest::newRow("caja cancelada") << "" << QString();
+    }
+    void seleccion() {
+        QFETCH(QString, respuesta);
+        QFETCH(QString, destino);
+        Banco b;
+        QVERIFY(b.Abrir());
+        const QString origen = b.Ruta(u"zona.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_4x2));
+        QStringList campos_con_la_caja;
+        b.Elegir(origen, [&](const QString& propuesta) {
+            for (QLineEdit* campo : {b.ventana->TextBox1, b.ventana->TextBox2, b.ventana->TextBox3})
+                campos_con_la_caja << campo->text();
+            return respuesta.isNull()    ? propuesta
+                   : respuesta.isEmpty() ? QString()
+                                         : b.Ruta(respuesta);
+        });
+        UserForm1& v = *b.ventana;
+        QCOMPARE(b.guion.peticiones.size(), 1);
+        QCOMPARE(b.guion.peticiones[0].predeterminado, b.Ruta(u"zona_reestruct.txt"_s));
+        QCOMPARE(campos_con_la_caja, (QStringList{u"0"_s, u"0"_s, u"0"_s}));
+        QCOMPARE(v.Ruta_origen, origen);
+        QCOMPARE(v.Carpeta_origen, b.carpeta.path() + u'/');
+        QCOMPARE(v.Ruta_destino, destino.isNull() ? QString() : b.Ruta(destino));
+        QCOMPARE(v.TextBox1->text(), u"6"_s);
+        QCOMPARE(v.TextBox2->text(), u"4"_s);
+        QCOMPARE(v.TextBox3->text(), u"2"_s);
+        QVERIFY(!v.CommandButton1->isVisible());
+        QVERIFY(v.CommandButton2->isVisible());
+        QCOMPARE(Foco(), v.TextBox1);
+        QVERIFY(b.guion.mensajes.isEmpty());
+    }
+
+    void validacion_data() {
+        QTest::addColumn<int>("campo");  // 1, 2 o 3
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QString>("manera");  // "Tab", "Mayús+Tab" o "clic"
+        QTest::addColumn<bool>("aceptado");
+        QTest::newRow("vacío, Tab") << 1 << ""
+                                    << "Tab" << false;
+        QTest::newRow("palabra, Mayús+Tab") << 2 << "abc"
+                                            << "Mayús+Tab" << false;
+        QTest::newRow("palabra, clic") << 3 << "doce"
+                                       << "clic" << false;
+        QTest::newRow("número con palabra, clic") << 1 << "12 filas"
+                                                  << "clic" << false;
+        QTest::newRow("entero, Tab") << 2 << "12"
+                                     << "Tab" << true;
+        QTest::newRow("blancos alrededor, Mayús+Tab") << 3 << " 7 "
+                                                      << "Mayús+Tab" << true;
+        QTest::newRow("negativo, clic") << 1 << "-5"
+                                        << "clic" << true;
+        QTest::newRow("decimal, Tab") << 3 << "12.5"
+                                      << "Tab" << true;
+        QTest::newRow("más de 32 bits, clic") << 2 << "1E12"
+                                              << "clic" << true;
+    }
+    void validacion() {
+        QFETCH(int, campo);
+        QFETCH(QString, texto);
+        QFETCH(QString, manera);
+        QFETCH(bool, aceptado);
+        Banco b;
+        QVERIFY(b.Abrir());
+        UserForm1& v = *b.ventana;
+        QLineEdit* campos[] = {v.TextBox1, v.TextBox2, v.TextBox3};
+        QLineEdit* este = campos[campo - 1];
+        QLineEdit* otro = campos[campo % 3];
+        QString visto_con_el_mensaje;
+        b.guion.al_mostrar_mensaje = [&](const auto&) { visto_con_el_mensaje = este->text(); };
+        este->setFocus();
+        QTRY_COMPARE(Foco(), este);
+        este->setText(texto);
+
+        if (manera == u"Tab")
+            QTest::keyClick(este, Qt::Key_Tab);
+        else if (manera == u"Mayús+Tab")
+            QTest::keyClick(este, Qt::Key_Backtab, Qt::ShiftModifier);
+        else
+            QTest::mouseClick(otro, Qt::LeftButton);
+
+        if (aceptado) {
+            QVERIFY(b.guion.mensajes.isEmpty());
+            QCOMPARE(este->text(), texto);
+            QVERIFY(Foco() != este);
+            return;
+        }
+        QCOMPARE(b.guion.mensajes.size(), 1);
+        QCOMPARE(b.guion.mensajes[0].texto, Mensaje_campo);
+        QCOMPARE(b.guion.mensajes[0].titulo, u"Tesmalo"_s);
+        QCOMPARE(visto_con_el_mensaje, texto);
+        QCOMPARE(este->text(), u"0"_s);
+        QCOMPARE(Foco(), este);
+        for (QLineEdit* resto : campos)
+            if (resto != este) QCOMPARE(resto->text(), u"0"_s);
+        // Con "0" el foco ya sale sin mensaje.
+        QTest::keyClick(este, Qt::Key_Tab);
+        QCOMPARE(b.guion.mensajes.size(), 1);
+        QVERIFY(Foco() != este);
+    }
+
+    // El botón pulsado con un campo rechazado no actúa, ni con el ratón ni con su tecla.
+    void boton_tras_un_campo_rechazado() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        b.ventana->TextBox2->setFocus();
+        QTRY_COMPARE(Foco(), b.ventana->TextBox2);
+        b.ventana->TextBox2->setText(u"x"_s);
+        QTest::mouseClick(b.ventana->CommandButton1, Qt::LeftButton);
+        b.ventana->TextBox2->setText(u"y"_s);
+        QTest::keyClick(b.ventana->TextBox2, Qt::Key_S, Qt::AltModifier);
+        QTest::qWait(200);  // lo que tardaría en actuar el atajo (animateClick)
+        QCOMPARE(b.guion.mensajes.size(), 2);
+        QVERIFY(b.guion.elecciones.isEmpty());
+        QCOMPARE(Foco(), b.ventana->TextBox2);
+    }
+
+    void cerrar_con_un_campo_rechazable_no_avisa() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        b.ventana->TextBox3->setFocus();
+        QTRY_COMPARE(Foco(), b.ventana->TextBox3);
+        b.ventana->TextBox3->setText(u"abc"_s);
+        b.ventana->close();
+        QVERIFY(b.guion.mensajes.isEmpty());
+        QCOMPARE(b.ventana->Leer_estado_salida(), 0);
+    }
+
+    // Los textos con decimales se redondean con las mitades al par: 6.5 → 6, 4.5 → 4, 1.5 → 2.
+    void conversion_completa() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        const QString origen = b.Ruta(u"zona.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_4x2));
+        b.Elegir(origen);
+        UserForm1& v = *b.ventana;
+        v.TextBox1->setText(u"6.5"_s);
+        v.TextBox2->setText(u"4.5"_s);
+        v.TextBox3->setText(u"1.5"_s);
+        QList<Vista> vistas;
+        b.guion.al_procesar_eventos = [&] { vistas << b.Ver(); };
+        QTest::mouseClick(v.CommandButton2, Qt::LeftButton);
+
+        QVERIFY(b.guion.mensajes.isEmpty());
+        QVERIFY(!v.isVisible());
+        QCOMPARE(v.Leer_estado_salida(), 0);
+        QVERIFY(vistas.size() >= 2);
+        const Vista& primera = vistas.first();
+        QCOMPARE(primera.titulo_ventana, u"Reestructurando"_s);
+        QCOMPARE(primera.titulo_marco, u"0.000%"_s);
+        QCOMPARE(primera.barra, 0.0);
+        QCOMPARE(primera.etiqueta, u"Generando nuevo fichero en:\n"_s + v.Ruta_destino);
+        QVERIFY(primera.etiqueta_visible && primera.marco_visible && !primera.boton_visible);
+        const Vista& ultima = vistas.last();
+        QCOMPARE(ultima.titulo_ventana, u"Finalizado"_s);
+        QCOMPARE(ultima.titulo_marco, u"100.000%"_s);
+        QCOMPARE(ultima.barra, 194.0);
+        // Label4 conserva su sitio y su ancho y toma el alto de sus dos líneas.
+        QCOMPARE(Leer_posicion(v.Label4).topLeft(), QPointF(6, 108));
+        QCOMPARE(Leer_ancho(v.Label4), 204.0);
+        QVERIFY(v.Label4->height() >= 2 * QFontMetrics(v.Label4->font()).lineSpacing());
+
+        // El destino es el que la conversión escribe con 6, 4 y 2.
+        const QString referencia = b.Ruta(u"referencia.txt"_s);
+        Transfromar_cab(6, 4, 2, origen, referencia, {[] {}, [](double) {}, [] {}});
+        const QByteArray escrito = Leer(b.Ruta(u"zona_reestruct.txt"_s));
+        QCOMPARE(escrito, Leer(referencia));
+        QVERIFY(escrito.endsWith("1 2 3 4\r\n5 6 7 8\r\n"));
+    }
+
+    void progreso_data() {
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<double>("fraccion");
+        QTest::addColumn<QString>("titulo");
+        QTest::addColumn<double>("barra");
+        QTest::newRow("cero") << "C" << 0.0 << "0.000%" << 0.0;
+        QTest::newRow("mitad") << "C" << 0.5 << "50.000%" << 97.0;
+        QTest::newRow("entera") << "C" << 1.0 << "100.000%" << 194.0;
+        QTest::newRow("tres decimales")
+            << "C" << 0.123456 << "12.346%" << double(float(194.0 * 0.123456));
+        QTest::newRow("más de 1") << "C" << 1.25 << "125.000%" << 242.5;
+        QTest::newRow("sin separador de miles") << "en_US" << 12.0 << "1200.000%" << 2328.0;
+        QTest::newRow("negativa: barra vacía") << "C" << -0.1 << "-10.000%" << 0.0;
+        QTest::newRow("casi cero negativa") << "C" << -1e-9 << "0.000%" << 0.0;
+        QTest::newRow("coma decimal") << "es_ES" << 0.5 << "50,000%" << 97.0;
+    }
+    void progreso() {
+        QFETCH(QString, local);
+        QFETCH(double, fraccion);
+        QFETCH(QString, titulo);
+        QFETCH(double, barra);
+        QLocale::setDefault(QLocale(local));
+        Banco b;
+        QVERIFY(b.Abrir());
+        b.ventana->Mostrar_progreso(fraccion);
+        QCOMPARE(Leer_titulo(b.ventana->FrameProgress), titulo);
+        QCOMPARE(Leer_ancho(b.ventana->LabelProgress), barra);
+    }
+
+    void errores_data() {
+        QTest::addColumn<QByteArray>("rejilla");  // vacía: el origen no existe
+        QTest::addColumn<QString>("nombre");
+        QTest::addColumn<QString>("destino");  // nulo: acepta la propuesta
+        QTest::addColumn<QString>("filas");    // texto de TextBox3; nulo: el leído
+        QTest::addColumn<QString>("causa");    // parte del mensaje
+        QTest::addColumn<bool>("en_marcha");   // el error llega con la conversión ya en marcha
+        QTest::newRow("nombre de menos de cuatro caracteres")
+            << Rejilla_4x2 << "abc" << QString() << QString() << "cuatro" << false;
+        QTest::newRow("origen que no existe")
+            << QByteArray() << "falta.asc" << QString() << QString() << "falta.asc" << false;
+        QTest::newRow("filas fuera de 32 bits") << Rejilla_4x2 << "zona.asc" << QString() << "1E12"
+                                                << "1E12" << false;
+        QTest::newRow("destino en una carpeta que no existe")
+            << Rejilla_4x2 << "zona.asc"
+            << "no/existe/z.txt" << QString() << "no/existe" << true;
+    }
+    void errores() {
+        QFETCH(QByteArray, rejilla);
+        QFETCH(QString, nombre);
+        QFETCH(QString, destino);
+        QFETCH(QString, filas);
+        QFETCH(QString, causa);
+        QFETCH(bool, en_marcha);
+        Banco b;
+        QVERIFY(b.Abrir());
+        const QString origen = b.Ruta(nombre);
+        if (!rejilla.isEmpty()) QVERIFY(Escribir(origen, rejilla));
+        Vista con_el_mensaje;
+        b.guion.al_mostrar_mensaje = [&](const auto&) { con_el_mensaje = b.Ver(); };
+        b.Elegir(origen, [&](const QString& propuesta) {
+            return destino.isNull() ? propuesta : b.Ruta(destino);
+        });
+        if (b.ventana->isVisible()) {  // la selección fue bien: se arranca
+            if (!filas.isNull()) b.ventana->TextBox3->setText(filas);
+            QTest::mouseClick(b.ventana->CommandButton2, Qt::LeftButton);
+        }
+        QCOMPARE(b.guion.mensajes.size(), 1);
+        QCOMPARE(b.guion.mensajes[0].titulo, u"Tesmalo"_s);
+        QVERIFY2(b.guion.mensajes[0].texto.contains(causa), qPrintable(b.guion.mensajes[0].texto));
+        // La ventana sigue como estaba hasta que se cierra el mensaje.
+        QCOMPARE(con_el_mensaje.marco_visible, en_marcha);
+        QCOMPARE(con_el_mensaje.etiqueta_visible, en_marcha);
+        if (en_marcha) QCOMPARE(con_el_mensaje.titulo_ventana, u"Reestructurando"_s);
+        QVERIFY(!b.ventana->isVisible());
+        QCOMPARE(b.ventana->Leer_estado_salida(), 1);
+        if (nombre == u"abc") QVERIFY(b.guion.peticiones.isEmpty());
+    }
+
+    void rejilla_que_no_cuadra_avisa_antes_de_cerrar() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        const QString origen = b.Ruta(u"corta.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_corta));
+        bool visible_con_el_mensaje = false;
+        b.guion.al_mostrar_mensaje = [&](const auto&) {
+            visible_con_el_mensaje = b.ventana->isVisible();
+        };
+        b.Elegir(origen);
+        QTest::mouseClick(b.ventana->CommandButton2, Qt::LeftButton);
+        QCOMPARE(b.guion.mensajes.size(), 1);
+        const QString& texto = b.guion.mensajes[0].texto;
+        QCOMPARE(b.guion.mensajes[0].titulo, u"Tesmalo"_s);
+        QVERIFY2(texto.contains(u"no cuadra"_s) && texto.contains(u"3 filas"_s) &&
+                     texto.contains(u"2 filas"_s) && texto.contains(u"2 valores"_s),
+                 qPrintable(texto));
+        QVERIFY(visible_con_el_mensaje);
+        QVERIFY(!b.ventana->isVisible());
+        QCOMPARE(b.ventana->Leer_estado_salida(), 0);
+        QVERIFY(QFile::exists(b.Ruta(u"corta_reestruct.txt"_s)));
+    }
+
+    // Cerrar durante la conversión la detiene en el siguiente aviso: el destino que ya había
+    // queda como estaba y no aparece ningún mensaje.
+    void cerrar_durante_la_conversion() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        const QString origen = b.Ruta(u"zona.asc"_s);
+        const QString destino = b.Ruta(u"zona_reestruct.txt"_s);
+        QVERIFY(Escribir(origen, Rejilla_4x2));
+        QVERIFY(Escribir(destino, "previo\n"));
+        b.Elegir(origen);
+        b.guion.al_procesar_eventos = [&] { b.ventana->close(); };
+        QTest::mouseClick(b.ventana->CommandButton2, Qt::LeftButton);
+        QCOMPARE(b.guion.eventos_procesados, 1);
+        QVERIFY(b.guion.mensajes.isEmpty());
+        QVERIFY(!b.ventana->isVisible());
+        QCOMPARE(b.ventana->Leer_estado_salida(), 0);
+        QCOMPARE(Leer(destino), QByteArray("previo\n"));
+        QCOMPARE(QDir(b.carpeta.path()).entryList(QDir::Files),
+                 (QStringList{u"zona.asc"_s, u"zona_reestruct.txt"_s}));
+    }
+};
+
+QTEST_MAIN(Userform1_test)
+#include "userform1_test.moc"
