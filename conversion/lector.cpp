@@ -36,6 +36,7 @@ Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     if (!fichero_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         Fallar(QStringLiteral("No se puede abrir el fichero de origen «%1»: %2.")
                    .arg(ruta, fichero_.errorString()));
+    if (!fichero_.isSequential()) tamano_al_abrir_ = fichero_.size();
     p_ = fin_ = bufer_.get();
 }
 
@@ -46,6 +47,14 @@ bool Lector_origen::Rellenar() {
                    .arg(ruta_)
                    .arg(Linea())
                    .arg(fichero_.errorString()));
+    bytes_leidos_ += leidos;
+    if (leidos == 0 && bytes_leidos_ < tamano_al_abrir_)
+        Fallar(QStringLiteral("El fichero de origen «%1» se ha acortado mientras se leía: tenía "
+                              "%2 bytes y se acaba en el byte %3, en la línea %4.")
+                   .arg(ruta_)
+                   .arg(tamano_al_abrir_)
+                   .arg(bytes_leidos_)
+                   .arg(Linea()));
     p_ = bufer_.get();
     fin_ = p_ + leidos;
     return leidos > 0;

@@ -206,7 +206,9 @@ class Lector_origen {
         return true;
     }
     void Terminar_linea();
-    // Lee el siguiente bloque; falso al final del fichero. Lanza si la lectura falla.
+    // Lee el siguiente bloque; falso al final del fichero. Lanza si la lectura falla o si el
+    // fichero se acaba antes del tamaño que tenía al abrirlo (alguien lo acortó mientras se
+    // leía: lo leído no es el fichero entero).
     bool Rellenar();
 
     QString ruta_;
@@ -216,6 +218,8 @@ class Lector_origen {
     const char* p_ = nullptr;
     const char* fin_ = nullptr;
     qint64 lineas_terminadas_ = 0;
+    qint64 tamano_al_abrir_ = -1;  // -1 si no es un fichero normal (una tubería, un dispositivo)
+    qint64 bytes_leidos_ = 0;
 };
 
 }  // namespace tesmalo

@@ -136,6 +136,38 @@ class Lector_test : public QObject {
         QCOMPARE(tesmalo::Citar(std::string_view(texto.constData(), texto.size())), cita);
     }
 
+    // Un origen que alguien acorta mientras se lee no se da por leído entero: se acaba antes
+    // del tamaño que tenía al abrirlo, y eso es un error, no el final del fichero.
+    void acortado_mientras_se_lee() {
+        const QString ruta = Escribir("1 2 3 4 5 6 7 8 9 10\n11 12 13 14 15 16 17 18 19 20\n");
+        Lector_origen lector(ruta, 8);
+        QVERIFY(lector.Siguiente_campo([](const char*, qsizetype) {}));
+        QVERIFY(QFile::resize(ruta, 20));
+        try {
+            while (!lector.Al_final()) lector.Saltar_linea();
+            QFAIL("debía fallar");
+        } catch (const std::runtime_error& e) {
+            const QString mensaje = QString::fromUtf8(e.what());
+            QVERIFY2(mensaje.contains("se ha acortado mientras se leía: tenía 51 bytes y se acaba "
+                                      "en el byte 20"),
+                     qPrintable(mensaje));
+            QVERIFY2(mensaje.contains(ruta), qPrintable(mensaje));
+        }
+    }
+
+    // Lo que crece mientras se lee, en cambio, se lee también.
+    void alargado_mientras_se_lee() {
+        const QString ruta = Escribir("1 2\n");
+        Lector_origen lector(ruta, 2);
+        QVERIFY(lector.Siguiente_campo([](const char*, qsizetype) {}));
+        QFile f(ruta);
+        QVERIFY(f.open(QIODevice::Append) && f.write("3 4\n") == 4);
+        f.close();
+        QCOMPARE(lector.Saltar_linea(), 1);
+        QCOMPARE(lector.Saltar_linea(), 2);
+        QVERIFY(lector.Al_final());
+    }
+
     void errores_de_apertura_data() {
         QTest::addColumn<QString>("ruta");
         QTest::addColumn<QString>("causa");

@@ -1,6 +1,7 @@
 #include "conversion/transformar.h"
 
 #include <QFile>
+#include <algorithm>
 #include <filesystem>
 
 #include "conversion/cabecera.h"
@@ -66,7 +67,9 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
                        .arg(Ruta_origen)
                        .arg(C)
                        .arg(origen.Linea()));
-        qint32 filas_restantes = R;
+        // Una cuenta de filas de 0 o negativa da bloques de una fila; el mínimo no se alcanza
+        // al restar, así que la cuenta más negativa no desborda.
+        qint32 filas_restantes = std::max(R, 1);
         bool agotado = false;
         do {
             --filas_restantes;

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 using tesmalo::Operaciones_progreso;
 using tesmalo::Resumen_conversion;
@@ -130,6 +131,19 @@ class Transformar_test : public QObject {
         QCOMPARE(r.filas_escritas, 2);
         QCOMPARE(r.valores_descartados, 1);
         QVERIFY(r.No_cuadra());
+    }
+
+    // La cuenta de filas más negativa de 32 bits también da bloques de una fila (antes, al
+    // restar una fila, desbordaba).
+    void cuenta_de_filas_minima() {
+        Escribir(origen_, "ncols 2\nnrows -2147483648\n1 2 x\n3 4\n");
+        Registro registro;
+        const auto r = Transfromar_cab(2, 2, 2, origen_, destino_, registro.Operaciones());
+        QCOMPARE(Leer(destino_),
+                 "ncols         2\r\nnrows         -2147483648\r\n\r\n\r\n\r\n\r\n1 2\r\n3 4\r\n");
+        QCOMPARE(r.filas_cabecera, std::numeric_limits<qint32>::min());
+        QCOMPARE(r.filas_escritas, 2);
+        QCOMPARE(r.valores_descartados, 1);
     }
 
     void fracciones_de_progreso() {

@@ -1,0 +1,201 @@
+#include "fuzz/modelo.h"
+
+#include <QByteArrayView>
+#include <array>
+#include <optional>
+
+#include "fields/numero.h"
+
+namespace tesmalo::modelo {
+namespace {
+
+// El campo más largo que se admite en la cabecera.
+constexpr std::size_t Largo_maximo = 65536;
+
+std::string Linea_cabecera(std::string clave, std::string_view valor) {
+    while (clave.size() < 14) clave += ' ';
+    clave += valor;
+    return std::string(Recortar(clave));
+}
+
+std::optional<qint32> Entero(const std::string& texto) {
+    if (texto.size() > Largo_maximo) return std::nullopt;
+    return Leer_entero(QByteArrayView(texto.data(), qsizetype(texto.size())));
+}
+
+}  // namespace
+
+std::vector<std::string> Partir_lineas(std::string_view bytes) {
+    std::vector<std::string> lineas;
+    std::string actual;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\n' || c == '\r') {
+            lineas.push_back(actual);
+            actual.clear();
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            actual += c;
+        }
+    }
+    if (!actual.empty()) lineas.push_back(actual);
+    return lineas;
+}
+
+std::vector<std::string> Campos(std::string_view linea) {
+    std::vector<std::string> campos;
+    std::string actual;
+    for (char c : linea) {
+        if (c != ' ') {
+            actual += c;
+        } else if (!actual.empty()) {
+            campos.push_back(actual);
+            actual.clear();
+        }
+    }
+    if (!actual.empty()) campos.push_back(actual);
+    return campos;
+}
+
+std::string_view Recortar(std::string_view texto) {
+    while (!texto.empty() && texto.front() == ' ') texto.remove_prefix(1);
+    while (!texto.empty() && texto.back() == ' ') texto.remove_suffix(1);
+    return texto;
+}
+
+std::vector<std::string> Separar(std::string_view texto, char delimitador) {
+    std::vector<std::string> campos;
+    std::string s(Recortar(texto));
+    for (;;) {
+        const std::size_t p = s.find(delimitador);
+        if (p == std::string::npos) {
+            campos.emplace_back(Recortar(s));
+            return campos;
+        }
+        if (p > 0) campos.push_back(s.substr(0, p));
+        s = s.substr(p + 1);
+    }
+}
+
+Exploracion Explorar(const std::vector<std::string>& lineas) {
+    Exploracion r;
+    int n = 1;
+    for (std::size_t i = 0;; ++i) {
+        if (i >= lineas.size()) {
+            r.error = "se acaba sin llegar a ninguna línea de valores";
+            return r;
+        }
+        const std::vector<std::string> F = Separar(lineas[i], ' ');
+        if (n <= 2) {
+            const auto cuenta = Entero(F.back());
+            if (!cuenta) {
+                r.error = "La línea " + std::to_string(n) + " de";
+                return r;
+            }
+            (n == 1 ? r.columnas : r.filas) = *cuenta;
+        }
+        if (n == 32767) {
+            r.error = "demasiadas líneas";
+            return r;
+        }
+        ++n;
+        const std::string& primero = F.front();
+        if (primero.size() <= Largo_maximo &&
+            Es_numero(QByteArrayView(primero.data(), qsizetype(primero.size()))))
+            break;
+    }
+    r.lineas_cabecera = n - 2;
+    return r;
+}
+
+Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap,
+                     qint32 Lng_Soncolumn, qint32 Lng_Sonfila) {
+    static const std::array<std::string, 6> claves = {"ncols",     "nrows",    "xllcorner",
+                                                      "yllcorner", "cellsize", "nodata_value"};
+    Conversion r;
+    r.fracciones.push_back(0.0);
+    if (Int_filesCap > 32766) {
+        r.error = "no puede pasar de 32766";
+        return r;
+    }
+    std::array<std::string, 6> textos;
+    std::size_t j = 0;  // siguiente línea por leer
+    for (qint32 n = 1; n <= Int_filesCap; ++n) {
+        if (j >= lineas.size()) {
+            r.error = "se acaba en la línea";
+            return r;
+        }
+        const std::string& linea = lineas[j++];
+        if (n > 6) continue;
+        const std::string V = Separar(linea, ' ').back();
+        if (V.size() > Largo_maximo) {
+            r.error = "es demasiado largo";
+            return r;
+        }
+        if (n <= 2) {
+            const auto cuenta = Entero(V);
+            if (!cuenta) {
+                r.error = "debe terminar en el número de";
+                return r;
+            }
+            (n == 1 ? r.columnas_cabecera : r.filas_cabecera) = *cuenta;
+            textos[n - 1] = Linea_cabecera(claves[n - 1], V);
+        } else if (n <= 5) {
+            const std::vector<std::string> P = Separar(V, '.');
+            if (P.size() < 2) {
+                r.error = "decimales tras un punto";
+                return r;
+            }
+            textos[n - 1] = Linea_cabecera(claves[n - 1], P[0] + "." + P[1].substr(0, 2));
+        } else {
+            textos[5] = Linea_cabecera(claves[5], Separar(V, '.')[0]);
+        }
+    }
+    for (const std::string& t : textos) r.destino += t + "\r\n";
+
+    const qint64 total = qint64{Lng_Soncolumn} * Lng_Sonfila;
+    if (total == 0) {
+        r.error = "no pueden ser 0";
+        return r;
+    }
+    const qint64 C = r.columnas_cabecera;
+    const qint64 R = r.filas_cabecera;
+    // Cada bloque empieza en la línea siguiente y da R filas, o una si R no llega a 1.
+    while (j < lineas.size()) {
+        if (C < 1) {
+            r.error = "al menos una";
+            return r;
+        }
+        std::vector<std::string> actual = Campos(lineas[j++]);
+        std::size_t k = 0;
+        bool agotado = false;
+        for (qint64 fila = 0; fila < std::max<qint64>(R, 1) && !agotado; ++fila) {
+            std::vector<std::string> valores;
+            while (qint64(valores.size()) < C) {
+                if (k < actual.size()) {
+                    valores.push_back(actual[k++]);
+                } else if (j < lineas.size()) {
+                    actual = Campos(lineas[j++]);
+                    k = 0;
+                } else {
+                    agotado = true;
+                    break;
+                }
+            }
+            if (agotado) {
+                r.valores_descartados += qint64(valores.size());
+                break;
+            }
+            for (std::size_t i = 0; i < valores.size(); ++i)
+                r.destino += (i > 0 ? " " : "") + valores[i];
+            r.destino += "\r\n";
+            ++r.filas_escritas;
+            r.valores_colocados += C;
+            r.fracciones.push_back(double(r.valores_colocados) / double(total));
+        }
+        if (!agotado) r.valores_descartados += qint64(actual.size() - k);
+    }
+    return r;
+}
+
+}  // namespace tesmalo::modelo
