@@ -412,8 +412,9 @@ class Fallos_test : public QObject {
             << Cabecera_3x2 + "1 " + raros + "\n"
             << QByteArray("1 \x00\x01 \xff\xfe\r\n\xc3\x28 \xed\xa0\x80 \x7f\t\x1b\r\n", 21)
             << QString();
-        QTest::newRow("NUL en la línea 1") << QByteArray("ncols \x00\xff\nnrows 2\n1 2\n", 21)
-                                           << QByteArray() << QString("termina en «\\x00ÿ»");
+        QTest::newRow("NUL en la línea 1")
+            << QByteArray("ncols \x00\xff\nnrows 2\n1 2\n", 21) << QByteArray()
+            << QString::fromUtf8("termina en «\\x00\uFFFD»");
         QTest::newRow("UTF-8 inválido en la línea 2")
             << QByteArray("ncols 3\nnrows \xc3\x28\xa0\n1 2\n") << QByteArray()
             << QString("La línea 2 de «origen.asc»");
