@@ -70,9 +70,9 @@ class UserForm1 : public QWidget {
     void TextBox3_Exit(bool& Cancel);
 
     // Las operaciones de progreso de la conversión. Indicar_progreso se llama una vez por fila
-    // y es barata: guarda la fracción y sólo cada Intervalo_eventos_ms la muestra y atiende los
-    // eventos. Si entretanto se cerró la ventana, lanza una excepción que detiene la conversión.
-    // Indicar_fin muestra la última fracción recibida.
+    // y es barata: guarda la fracción y sólo cada Intervalo_eventos_ms (y la primera vez) la
+    // muestra y atiende los eventos. Si entretanto se cerró la ventana, lanza una excepción que
+    // detiene la conversión. Indicar_fin muestra la última fracción recibida.
     void Indicar_inicio();
     void Indicar_progreso(double fraccion);
     void Indicar_fin();
@@ -104,7 +104,10 @@ class UserForm1 : public QWidget {
     bool cierre_pedido_ = false;
     int estado_salida_ = 0;
     double ultima_fraccion_ = 0;
-    QElapsedTimer reloj_eventos_;
+    QElapsedTimer reloj_eventos_;  // desde la última atención de eventos
+    qint64 ultima_mirada_ns_ = 0;  // cuándo se miró el reloj por última vez
+    qint64 paso_avisos_ = 1;       // cada cuántos avisos se mira el reloj
+    qint64 avisos_hasta_mirar_ = 0;
 };
 
 }  // namespace tesmalo

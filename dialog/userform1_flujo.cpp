@@ -59,6 +59,8 @@ void UserForm1::CommandButton1_Click() {
     TextBox2->setText(QString::number(cabecera.columnas));
     TextBox3->setText(QString::number(cabecera.filas));
     TextBox1->setText(QString::number(cabecera.lineas_cabecera));
+    // Que un número más largo que el campo se vea por su principio.
+    for (QLineEdit* campo : {TextBox1, TextBox2, TextBox3}) campo->setCursorPosition(0);
 
     CommandButton1->hide();
     CommandButton2->show();
@@ -92,14 +94,31 @@ void UserForm1::CommandButton2_Click() {
 void UserForm1::Indicar_inicio() {
     setWindowTitle(u"Reestructurando"_s);
     reloj_eventos_.invalidate();  // el primer aviso se muestra enseguida
+    avisos_hasta_mirar_ = 0;
 }
 
+// Se llama una vez por fila, millones de veces: mirar el reloj en cada una ya costaría. Se mira
+// cada `paso_avisos_` avisos, un paso que se ajusta para que entre dos miradas pase alrededor
+// de un milisegundo; así los eventos se atienden cada Intervalo_eventos_ms y poco más.
 void UserForm1::Indicar_progreso(double fraccion) {
     ultima_fraccion_ = fraccion;
-    if (reloj_eventos_.isValid() && !reloj_eventos_.hasExpired(Intervalo_eventos_ms)) return;
+    if (--avisos_hasta_mirar_ > 0) return;
+    if (reloj_eventos_.isValid()) {
+        const qint64 ahora = reloj_eventos_.nsecsElapsed();
+        const qint64 desde_la_ultima = ahora - ultima_mirada_ns_;
+        ultima_mirada_ns_ = ahora;
+        if (desde_la_ultima < 500'000 && paso_avisos_ < (1 << 20))
+            paso_avisos_ *= 2;
+        else if (desde_la_ultima > 2'000'000 && paso_avisos_ > 1)
+            paso_avisos_ /= 2;
+        avisos_hasta_mirar_ = paso_avisos_;
+        if (ahora < Intervalo_eventos_ms * 1'000'000LL) return;
+    }
     Mostrar_progreso(fraccion);
     herramientas_.Procesar_eventos();
     reloj_eventos_.start();
+    ultima_mirada_ns_ = 0;
+    avisos_hasta_mirar_ = paso_avisos_;
     // La ventana sólo se puede cerrar mientras se atienden eventos: aquí se nota enseguida.
     if (cierre_pedido_)
         throw std::runtime_error("Se cerró la ventana: la conversión se detiene sin destino.");
