@@ -110,9 +110,13 @@ void Escritor_destino::Retroceder(qint64 posicion) {
     volcados_ = posicion;
 }
 
-void Escritor_destino::Confirmar() {
+void Escritor_destino::Terminar_escritura() {
     Volcar();
     Esperar();
+}
+
+void Escritor_destino::Confirmar() {
+    Terminar_escritura();
     if (!fichero_.commit())
         Fallar(QStringLiteral("No se puede completar el fichero de destino «%1»: %2.")
                    .arg(ruta_, fichero_.errorString()));

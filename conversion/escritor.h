@@ -49,7 +49,9 @@ class Escritor_destino {
     qint64 Posicion() const { return volcados_ + usado_; }
     // Descarta todo lo escrito desde `posicion`.
     void Retroceder(qint64 posicion);
-    // Escribe lo pendiente, pasa el temporal a disco y le da el nombre del destino.
+    // Escribe lo pendiente y espera a que esté escrito; lanza si no se pudo.
+    void Terminar_escritura();
+    // Termina la escritura, pasa el temporal a disco y le da el nombre del destino.
     void Confirmar();
 
   private:

@@ -93,8 +93,11 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
         if (!agotado) resumen.valores_descartados += origen.Saltar_linea();
     }
 
-    destino.Confirmar();
+    // Todo escrito, y los errores de escritura ya habrían saltado: la conversión ha terminado.
+    // Queda esperar a que el disco tenga el fichero y darle su nombre, que no necesita avisos.
+    destino.Terminar_escritura();
     progreso.Indicar_fin();
+    destino.Confirmar();
     return resumen;
 }
 
