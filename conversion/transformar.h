@@ -10,7 +10,9 @@ namespace tesmalo {
 // Las tres operaciones de progreso que pone quien llama. La conversión las llama en este
 // orden: Indicar_inicio una vez, Indicar_progreso con 0, Indicar_progreso tras cada fila
 // escrita (con los valores colocados hasta entonces divididos por Lng_Soncolumn × Lng_Sonfila;
-// la fracción no se limita a [0, 1]) e Indicar_fin una vez al acabar.
+// la fracción no se limita a [0, 1]) e Indicar_fin una vez, cuando todo está escrito. Después
+// sólo queda llevar el fichero a disco y darle su nombre, que aún puede fallar (y entonces no
+// queda destino, como en cualquier otro fallo).
 // Una operación puede lanzar una excepción para detener la conversión (por ejemplo, porque el
 // usuario cerró la ventana): la excepción sale de Transfromar_cab y no queda fichero de destino.
 struct Operaciones_progreso {
