@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "conversion/ficheros_prueba.h"
+
 using tesmalo::Cabecera_destino;
 using tesmalo::Escribir_cabecera;
 using tesmalo::Lector_origen;
@@ -24,9 +26,7 @@ class Cabecera_test : public QObject {
 
     QString Escribir(const QByteArray& contenido) {
         const QString ruta = carpeta_.filePath(QStringLiteral("origen.asc"));
-        QFile f(ruta);
-        if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
-            qFatal("no se pudo preparar el fichero");
+        tesmalo::Escribir_fichero_prueba(ruta, contenido);
         return ruta;
     }
 

@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "conversion/ficheros_prueba.h"
+
 using tesmalo::Extremos;
 using tesmalo::Lector_origen;
 
@@ -34,9 +36,7 @@ class Lector_test : public QObject {
 
     QString Escribir(const QByteArray& contenido) {
         const QString ruta = carpeta_.filePath(QStringLiteral("origen.txt"));
-        QFile f(ruta);
-        if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
-            qFatal("no se pudo preparar el fichero");
+        tesmalo::Escribir_fichero_prueba(ruta, contenido);
         return ruta;
     }
 

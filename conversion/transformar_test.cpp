@@ -6,6 +6,8 @@
 #include <QTest>
 #include <limits>
 
+#include "conversion/ficheros_prueba.h"
+
 using tesmalo::Operaciones_progreso;
 using tesmalo::Resumen_conversion;
 using tesmalo::Transfromar_cab;
@@ -40,9 +42,7 @@ QByteArray Leer(const QString& ruta) {
 }
 
 void Escribir(const QString& ruta, const QByteArray& contenido) {
-    QFile f(ruta);
-    if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
-        qFatal("no se pudo preparar %s", qPrintable(ruta));
+    tesmalo::Escribir_fichero_prueba(ruta, contenido);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
+#include "inspection/explorar.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "inspection/explorar.h"
+#include "conversion/ficheros_prueba.h"
 
 using tesmalo::Explorar_cabecera;
 
@@ -17,13 +19,11 @@ class Explorar_test : public QObject {
 
     QString Escribir(const QByteArray& contenido) {
         const QString ruta = carpeta_.filePath(QStringLiteral("origen.asc"));
-        QFile f(ruta);
-        if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
-            qFatal("no se pudo preparar el fichero");
+        tesmalo::Escribir_fichero_prueba(ruta, contenido);
         return ruta;
     }
 
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }
 
     void explorar_data() {
@@ -32,18 +32,27 @@ private slots:
         QTest::addColumn<int>("columnas");
         QTest::addColumn<int>("filas");
         QTest::newRow("cabecera de seis") << Ejemplo + "1.5 2.5 3.5\r\n" << 6 << 401 << 301;
-        QTest::newRow("claves en mayúsculas y con igual") << QByteArray("NCOLS 401\nncols = 301\nx 1\n7\n") << 3 << 401 << 301;
-        QTest::newRow("comentarios tras la cabecera") << Ejemplo + "comentario libre\nfecha de vuelo 15 de junio\n1 2\n" << 8 << 401 << 301;
-        QTest::newRow("línea vacía en la cabecera") << QByteArray("ncols 3\nnrows 2\n\n   \n1 2 3\n") << 4 << 3 << 2;
-        QTest::newRow("una línea de cabecera que empieza por número") << QByteArray("ncols 3\nnrows 2\n401 columnas\n") << 2 << 3 << 2;
+        QTest::newRow("claves en mayúsculas y con igual")
+            << QByteArray("NCOLS 401\nncols = 301\nx 1\n7\n") << 3 << 401 << 301;
+        QTest::newRow("comentarios tras la cabecera")
+            << Ejemplo + "comentario libre\nfecha de vuelo 15 de junio\n1 2\n"
+            << 8 << 401 << 301;
+        QTest::newRow("línea vacía en la cabecera")
+            << QByteArray("ncols 3\nnrows 2\n\n   \n1 2 3\n") << 4 << 3 << 2;
+        QTest::newRow("una línea de cabecera que empieza por número")
+            << QByteArray("ncols 3\nnrows 2\n401 columnas\n") << 2 << 3 << 2;
         QTest::newRow("sin cabecera") << QByteArray("12.5 13.0 14.2\n1 2 3\n") << 0 << 14 << 0;
-        QTest::newRow("una línea de cabecera") << QByteArray("ncols 401\n12.5 13.0 14.5\n") << 1 << 401 << 14;
+        QTest::newRow("una línea de cabecera")
+            << QByteArray("ncols 401\n12.5 13.0 14.5\n") << 1 << 401 << 14;
         QTest::newRow("mitades al par") << QByteArray("a 400.5\nb 401.5\n1\n") << 2 << 400 << 402;
         QTest::newRow("CR suelto") << QByteArray("ncols 5\rnrows 6\r1\r") << 2 << 5 << 6;
         QTest::newRow("coma decimal española") << QByteArray("a 3,5\nb 4\n1\n") << 2 << 4 << 4;
-        QTest::newRow("tabulador delante de un número") << QByteArray("a 3\nb 4\n\t1 2\n") << 2 << 3 << 4;
-        QTest::newRow("líneas vacías seguidas antes de los valores") << QByteArray("a 3\nb 4\n\n\n\ncomentario\n1\n") << 6 << 3 << 4;
-        QTest::newRow("no lee los valores") << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
+        QTest::newRow("tabulador delante de un número")
+            << QByteArray("a 3\nb 4\n\t1 2\n") << 2 << 3 << 4;
+        QTest::newRow("líneas vacías seguidas antes de los valores")
+            << QByteArray("a 3\nb 4\n\n\n\ncomentario\n1\n") << 6 << 3 << 4;
+        QTest::newRow("no lee los valores")
+            << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
     }
     void explorar() {
         QFETCH(QByteArray, contenido);
@@ -60,12 +69,16 @@ private slots:
         QTest::addColumn<QByteArray>("contenido");
         QTest::addColumn<QString>("causa");
         QTest::newRow("vacío") << QByteArray() << "se acaba sin llegar a ninguna línea de valores";
-        QTest::newRow("sólo cabecera") << Ejemplo << "se acaba sin llegar a ninguna línea de valores";
+        QTest::newRow("sólo cabecera")
+            << Ejemplo << "se acaba sin llegar a ninguna línea de valores";
         QTest::newRow("línea 1 sin número") << QByteArray("ncols\nnrows 3\n1\n") << "La línea 1 de";
         QTest::newRow("línea 2 vacía") << QByteArray("ncols 3\n\n1\n") << "La línea 2 de";
-        QTest::newRow("línea 2 con palabra al final") << QByteArray("ncols 3\n401 columnas\n") << "La línea 2 de";
-        QTest::newRow("cuenta fuera de 32 bits") << QByteArray("ncols 1E12\nnrows 3\n1\n") << "un entero de 32 bits";
-        QTest::newRow("inf no es número") << QByteArray("ncols inf\nnrows 3\n1\n") << "termina en «inf»";
+        QTest::newRow("línea 2 con palabra al final")
+            << QByteArray("ncols 3\n401 columnas\n") << "La línea 2 de";
+        QTest::newRow("cuenta fuera de 32 bits")
+            << QByteArray("ncols 1E12\nnrows 3\n1\n") << "un entero de 32 bits";
+        QTest::newRow("inf no es número")
+            << QByteArray("ncols inf\nnrows 3\n1\n") << "termina en «inf»";
         QByteArray larga = "a 1\nb 2\n";
         for (int i = 0; i < 32770; ++i) larga += "x\n";
         QTest::newRow("cabecera interminable") << larga << "demasiadas líneas";
@@ -95,7 +108,8 @@ private slots:
     }
 
     void no_existe() {
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Explorar_cabecera(carpeta_.filePath("nada.asc")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 Explorar_cabecera(carpeta_.filePath("nada.asc")));
     }
 };
 
