@@ -47,6 +47,39 @@ std::optional<double> Leer_forma_llana(QStringView texto) {
     return valor;
 }
 
+// Qt no acepta la agrupación de miles que su configuración no escribiría: con es_ES, que sólo
+// agrupa a partir de cinco cifras, rechaza «1.000» y «1.234,5». Aquí se acepta toda agrupación
+// bien formada de la configuración: la parte entera en grupos separados por su separador de
+// miles, el primero de una a tres cifras y los demás de tres exactas. Se quitan los separadores
+// y el resto lo lee QLocale, que comprueba signo, decimales y exponente.
+std::optional<double> Leer_con_grupos(QStringView texto, const QLocale& local) {
+    const QString grupo = local.groupSeparator();
+    if (grupo.isEmpty() || (local.numberOptions() & QLocale::RejectGroupSeparator) ||
+        !texto.contains(grupo))
+        return std::nullopt;
+    qsizetype inicio = 0;
+    while (inicio < texto.size() && !texto[inicio].isDigit()) ++inicio;
+    qsizetype fin = inicio, cifras_grupo = 0, grupos = 0;
+    for (;;) {
+        while (fin < texto.size() && texto[fin].isDigit()) ++fin, ++cifras_grupo;
+        const bool primero = grupos == 0;
+        if (cifras_grupo == 0 || cifras_grupo > 3 || (!primero && cifras_grupo != 3))
+            return std::nullopt;
+        if (!texto.sliced(fin).startsWith(grupo)) break;
+        fin += grupo.size();
+        cifras_grupo = 0;
+        ++grupos;
+    }
+    if (grupos == 0) return std::nullopt;
+    QString sin_grupos = texto.first(inicio).toString();
+    sin_grupos += texto.sliced(inicio, fin - inicio).toString().remove(grupo);
+    sin_grupos += texto.sliced(fin);
+    bool correcto = false;
+    const double valor = local.toDouble(sin_grupos, &correcto);
+    if (correcto && std::isfinite(valor)) return valor;
+    return std::nullopt;
+}
+
 bool Tiene_cifra(QStringView texto) {
     for (QChar c : texto)
         if (c.isDigit()) return true;
@@ -60,6 +93,7 @@ std::optional<double> Leer_numero(QStringView texto, const QLocale& local) {
     const double valor = local.toDouble(texto, &correcto);
     // QLocale acepta también «inf» y «nan»: un número de verdad lleva alguna cifra y es finito.
     if (correcto && std::isfinite(valor) && Tiene_cifra(texto)) return valor;
+    if (const auto agrupado = Leer_con_grupos(texto, local)) return agrupado;
     return Leer_forma_llana(texto);
 }
 

@@ -4,8 +4,11 @@
 // Un texto es un número si se lee como tal con la configuración regional del usuario (blancos
 // opcionales alrededor, signo, cifras con el separador de miles de esa configuración, su
 // separador decimal y exponente) o, si no, en la forma llana: punto decimal y sin separador de
-// miles. Así «12.5» y «-999.000» son números también con una configuración española, porque
-// los ficheros de rejilla siempre usan el punto. No son números el texto vacío, las palabras,
+// miles. La agrupación de miles bien formada (grupos de tres cifras tras un primero de una a
+// tres) vale aunque la configuración no agrupe números tan cortos: con es_ES «1.000» es mil,
+// antes que uno en la forma llana. Lo que no está bien agrupado sigue yendo a la forma llana:
+// con es_ES «12.5» es doce y medio, porque los ficheros de rejilla siempre usan el punto (y
+// «-999.000», bien agrupado, es menos novecientos noventa y nueve mil). No son números el texto vacío, las palabras,
 // «inf», «nan», «infinity» ni las formas hexadecimales.
 //
 // La configuración del usuario es la predeterminada de Qt (QLocale()), que sigue a la del

@@ -54,6 +54,31 @@ private slots:
         QTest::newRow("en_US: coma mal agrupada") << "en_US" << "2,5" << No;
         QTest::newRow("C: coma no es decimal") << "C" << "2,5" << No;
         QTest::newRow("de_DE: coma decimal") << "de_DE" << "-0,25" << std::optional(-0.25);
+        // La agrupación de miles de cada configuración, también donde Qt no agruparía.
+        const auto agrupado = [](const char* local, const char* texto, std::optional<double> v) {
+            QTest::addRow("%s: agrupado %s", local, texto) << local << texto << v;
+        };
+        agrupado("es_ES", "1.000", 1000.0);
+        agrupado("es_ES", "-1.000", -1000.0);
+        agrupado("es_ES", "1.234.567", 1234567.0);
+        agrupado("es_ES", "12.345", 12345.0);
+        agrupado("es_ES", "1.234,5", 1234.5);
+        agrupado("es_ES", " 1.000,25e1 ", 10002.5);
+        agrupado("es_ES", "1.5", 1.5);        // mal agrupado: forma llana
+        agrupado("es_ES", "1.0000", 1.0);     // grupo de cuatro: forma llana
+        agrupado("es_ES", "1..000", No);
+        agrupado("es_ES", "1.000.", No);
+        agrupado("en_US", "1,000", 1000.0);
+        agrupado("en_US", "1,234,567.5", 1234567.5);
+        agrupado("en_US", "1.000", 1.0);
+        agrupado("de_DE", "1.000", 1000.0);
+        agrupado("de_DE", "1.234.567", 1234567.0);
+        agrupado("de_DE", "1.234,5", 1234.5);
+        agrupado("de_DE", "1.5", 1.5);
+        agrupado("C", "1,000", 1000.0);
+        agrupado("C", "1,234,567", 1234567.0);
+        agrupado("C", "1.000", 1.0);
+        agrupado("C", "1,00", No);
     }
     void leer() {
         QFETCH(QString, local);
@@ -92,6 +117,8 @@ private slots:
         QTest::newRow("es_ES 13,5 da 14") << "es_ES" << "13,5" << std::optional<qint32>(14);
         QTest::newRow("es_ES 12.5 llano da 12") << "es_ES" << "12.5" << std::optional<qint32>(12);
         QTest::newRow("en_US 14.5 da 14") << "en_US" << "14.5" << std::optional<qint32>(14);
+        QTest::newRow("es_ES 1.000 da mil") << "es_ES" << "1.000" << std::optional<qint32>(1000);
+        QTest::newRow("es_ES 1.5 llano da 2") << "es_ES" << "1.5" << std::optional<qint32>(2);
         QTest::newRow("C 1E12 no cabe") << "C" << "1E12" << Ninguno;
         QTest::newRow("C palabra") << "C" << "abc" << Ninguno;
     }
