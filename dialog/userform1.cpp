@@ -117,11 +117,10 @@ UserForm1::UserForm1(Herramientas_ventana herramientas, QWidget* padre)
     colores.setColor(QPalette::Window, QColor(255, 192, 192));
     LabelProgress->setPalette(colores);
 
-    // Alt+N lleva al siguiente control de la tabulación que toma el foco: tras Label1 es
-    // TextBox1; tras Label4, CommandButton2, que está oculto siempre que Label4 se ve, así que
-    // también TextBox1.
-    Label1->setBuddy(TextBox1);
-    Label4->setBuddy(TextBox1);
+    // Alt+N (Label1 y Label4) lleva al siguiente control de la tabulación que toma el foco:
+    // CommandButton2 mientras se ve y, si no, TextBox1. Cuando se ven las dos etiquetas actúa
+    // Label1, la primera en la tabulación.
+    Usar_teclado_de_escritorio();
 
     orden_tabulacion_ = {Label1,   TextBox1,      Label2, TextBox2,       Label3,
                          TextBox3, FrameProgress, Label4, CommandButton1, CommandButton2};
@@ -201,6 +200,7 @@ void UserForm1::Validar_campo(QLineEdit* campo, bool& Cancel) {
         this, u"este campo no puede quedar vacío y debe ser un número entero"_s, u"Tesmalo"_s);
     Cancel = true;
     campo->setText(u"0"_s);
+    campo->selectAll();  // la siguiente cifra que se escriba lo sustituye
 }
 
 }  // namespace tesmalo

@@ -276,10 +276,90 @@ class Userform1_test : public QObject {
         QCOMPARE(Foco(), este);
         for (QLineEdit* resto : campos)
             if (resto != este) QCOMPARE(resto->text(), u"0"_s);
-        // Con "0" el foco ya sale sin mensaje.
+        // El "0" queda elegido: la cifra que se escribe lo sustituye, y el foco ya sale.
+        QTest::keyClick(este, Qt::Key_7);
+        QCOMPARE(este->text(), u"7"_s);
         QTest::keyClick(este, Qt::Key_Tab);
         QCOMPARE(b.guion.mensajes.size(), 1);
         QVERIFY(Foco() != este);
+    }
+
+    // Una letra con Alt no se escribe nunca en un campo: la de un botón oculto no hace nada, ni
+    // la que no es de ningún control.
+    void alt_con_letra_no_escribe() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        UserForm1& v = *b.ventana;
+        QTest::keyClick(Foco(), Qt::Key_Tab);
+        QCOMPARE(Foco(), v.TextBox1);
+        QTest::keyClick(v.TextBox1, Qt::Key_I, Qt::AltModifier);  // CommandButton2, oculto
+        QCOMPARE(v.TextBox1->text(), u"0"_s);
+
+        const QString origen = b.Ruta(u"zona.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_4x2));
+        b.Elegir(origen);
+        QCOMPARE(Foco(), v.TextBox1);
+        QTest::keyClick(v.TextBox1, Qt::Key_S, Qt::AltModifier);  // CommandButton1, ya oculto
+        QTest::keyClick(v.TextBox1, Qt::Key_X, Qt::AltModifier);  // de ningún control
+        QTest::qWait(200);  // lo que tardaría en actuar un botón (animateClick)
+        QCOMPARE(v.TextBox1->text(), u"6"_s);
+        QCOMPARE(b.guion.elecciones.size(), 1);
+        QTest::keyClick(v.TextBox1, Qt::Key_Tab);
+        QVERIFY(b.guion.mensajes.isEmpty());
+        QCOMPARE(Foco(), v.TextBox2);
+    }
+
+    // Alt+N lleva al siguiente control de la tabulación que toma el foco tras Label1:
+    // CommandButton2 si se ve y, si no, da la vuelta hasta TextBox1.
+    void alt_n_lleva_al_siguiente_control_data() {
+        QTest::addColumn<bool>("elegido");
+        QTest::addColumn<QString>("destino");
+        QTest::newRow("inicio: CommandButton2 oculto") << false << "TextBox1";
+        QTest::newRow("origen elegido: CommandButton2") << true << "CommandButton2";
+    }
+    void alt_n_lleva_al_siguiente_control() {
+        QFETCH(bool, elegido);
+        QFETCH(QString, destino);
+        Banco b;
+        QVERIFY(b.Abrir());
+        UserForm1& v = *b.ventana;
+        if (elegido) {
+            QVERIFY(Escribir(b.Ruta(u"zona.asc"_s), Rejilla_4x2));
+            b.Elegir(b.Ruta(u"zona.asc"_s));
+        }
+        v.TextBox3->setFocus();
+        QTRY_COMPARE(Foco(), v.TextBox3);
+        QTest::keyClick(v.TextBox3, Qt::Key_N, Qt::AltModifier);
+        QCOMPARE(Foco()->objectName(), destino);
+        QTest::qWait(200);  // la etiqueta sólo mueve el foco: no pulsa el botón
+        QVERIFY(v.isVisible());
+        QVERIFY(b.guion.elecciones.size() == (elegido ? 1 : 0) && b.guion.mensajes.isEmpty());
+    }
+
+    // Intro sobre el botón que tiene el foco lo pulsa; en un campo no pulsa nada.
+    void intro_pulsa_el_boton_con_foco() {
+        Banco b;
+        QVERIFY(b.Abrir());
+        UserForm1& v = *b.ventana;
+        const QString origen = b.Ruta(u"zona.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_4x2));
+        QTest::keyClick(v.TextBox1, Qt::Key_Return);
+        QTest::keyClick(v.TextBox2, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(b.guion.elecciones.isEmpty());
+        QCOMPARE(Foco(), v.CommandButton1);
+        b.guion.ficheros << origen;
+        b.guion.textos << Aceptar_propuesta;
+        QTest::keyClick(v.CommandButton1, Qt::Key_Return);
+        QCOMPARE(b.guion.elecciones.size(), 1);
+        QVERIFY(v.CommandButton2->isVisible());
+        QTest::keyClick(v.TextBox1, Qt::Key_Return);
+        QVERIFY(v.isVisible());
+        v.CommandButton2->setFocus();
+        QTRY_COMPARE(Foco(), v.CommandButton2);
+        QTest::keyClick(v.CommandButton2, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!v.isVisible());
+        QVERIFY(QFile::exists(b.Ruta(u"zona_reestruct.txt"_s)));
+        QVERIFY(b.guion.mensajes.isEmpty());
     }
 
     // El botón pulsado con un campo rechazado no actúa, ni con el ratón ni con su tecla.

@@ -1,8 +1,12 @@
 #include "toolkit/controles.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
+#include <QShortcutEvent>
 #include <QVariant>
 #include <algorithm>
 
@@ -16,6 +20,7 @@ constexpr char Propiedad_puntos[] = "tesmalo_puntos";
 constexpr char Propiedad_tecla[] = "tesmalo_tecla_acceso";
 constexpr char Propiedad_titulo[] = "tesmalo_titulo";
 constexpr char Propiedad_autoajuste[] = "tesmalo_autoajuste";
+constexpr char Propiedad_orden[] = "tesmalo_orden_tabulacion";  // en la ventana
 
 double Pixeles_por_punto_x(const QWidget* control) {
     return control->logicalDpiX() / 72.0;
@@ -72,7 +77,105 @@ QString Marcar_tecla(const QString& texto, QChar tecla) {
     return marcado;
 }
 
+// El orden de tabulación completo de la ventana de `control`, si se puso con
+// Poner_indice_tabulacion.
+QList<QWidget*> Orden_de(const QWidget* control) {
+    return control->window()->property(Propiedad_orden).value<QList<QWidget*>>();
+}
+
+bool Toma_foco_con_teclado(const QWidget* control) {
+    return control->isVisible() && control->isEnabled() &&
+           (control->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+}
+
+QChar Tecla_de(const QWidget* control) {
+    const QString tecla = control->property(Propiedad_tecla).toString();
+    return tecla.isEmpty() ? QChar() : tecla[0].toCaseFolded();
+}
+
+// Entre los controles que se ven con la misma letra que `control`, el primero del orden.
+QWidget* Control_que_actua(QWidget* control) {
+    const QChar tecla = Tecla_de(control);
+    if (tecla.isNull()) return control;
+    for (QWidget* otro : Orden_de(control))
+        if (otro->isVisible() && Tecla_de(otro) == tecla) return otro;
+    return control;
+}
+
+// El siguiente control del orden de tabulación tras `etiqueta` que toma el foco.
+QWidget* Siguiente_con_foco(QWidget* etiqueta) {
+    const QList<QWidget*> orden = Orden_de(etiqueta);
+    const qsizetype lugar = orden.indexOf(etiqueta);
+    if (lugar < 0) return nullptr;
+    for (qsizetype i = 1; i <= orden.size(); ++i) {
+        QWidget* otro = orden[(lugar + i) % orden.size()];
+        if (Toma_foco_con_teclado(otro)) return otro;
+    }
+    return nullptr;
+}
+
+// La tecla de acceso de una etiqueta: Qt la registra sólo si la etiqueta tiene compañero, y con
+// él se limitaría a dar el foco a ese control fijo (o a pulsarlo, si es un botón). Así que el
+// compañero es la propia etiqueta y este filtro atiende la tecla.
+class Tecla_de_etiqueta : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
+        if (evento->type() != QEvent::Shortcut) return false;
+        if (QWidget* destino = Destino_tecla_acceso(static_cast<QWidget*>(objeto)))
+            destino->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
+};
+
+// Usar_teclado_de_escritorio: mira todas las teclas de la aplicación antes que los controles.
+// Los atajos ya se atendieron antes de que llegue la pulsación, así que lo que aquí llega con
+// Alt no tiene atajo que lo atienda.
+class Teclado_de_escritorio : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
+        if (evento->type() != QEvent::KeyPress || !objeto->isWidgetType()) return false;
+        const auto* tecla = static_cast<QKeyEvent*>(evento);
+        auto* control = static_cast<QWidget*>(objeto);
+        // Con Ctrl+Alt se escriben caracteres en algunos teclados; eso sí se deja pasar.
+        const Qt::KeyboardModifiers mods = tecla->modifiers();
+        if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) &&
+            !tecla->text().isEmpty() && control->testAttribute(Qt::WA_InputMethodEnabled))
+            return true;
+        auto* boton = qobject_cast<QPushButton*>(control);
+        const bool intro = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter;
+        // Los botones de una caja de diálogo ya responden a Intro: son los de por omisión.
+        if (boton && intro && (mods & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            !boton->autoDefault() && !boton->isDefault()) {
+            if (!tecla->isAutoRepeat()) boton->click();
+            return true;
+        }
+        return false;
+    }
+};
+
 }  // namespace
+
+QWidget* Destino_tecla_acceso(QWidget* control) {
+    if (!control) return nullptr;
+    if (qobject_cast<QAbstractButton*>(control)) return control;
+    auto* etiqueta = qobject_cast<QLabel*>(control);
+    if (!etiqueta) return nullptr;
+    if (Tecla_de(etiqueta).isNull()) return etiqueta->buddy();
+    return Siguiente_con_foco(Control_que_actua(etiqueta));
+}
+
+void Usar_teclado_de_escritorio() {
+    static bool puesto = false;
+    if (puesto) return;
+    puesto = true;
+    qApp->installEventFilter(new Teclado_de_escritorio(qApp));
+}
 
 int Convertir_puntos_x(double puntos, const QWidget* control) {
     return qRound(puntos * Pixeles_por_punto_x(control));
@@ -109,6 +212,10 @@ QRectF Leer_posicion(const QWidget* control) {
 
 void Poner_tecla_acceso(QWidget* control, QChar letra) {
     control->setProperty(Propiedad_tecla, QString(letra));
+    if (auto* etiqueta = qobject_cast<QLabel*>(control)) {
+        etiqueta->setBuddy(etiqueta);
+        etiqueta->installEventFilter(new Tecla_de_etiqueta(etiqueta));
+    }
 }
 
 void Poner_titulo(QWidget* control, const QString& texto) {
@@ -143,6 +250,7 @@ void Poner_indice_tabulacion(QList<QWidget*>& orden, QWidget* control, qsizetype
     if (!orden.removeOne(control)) return;
     orden.insert(std::clamp<qsizetype>(posicion, 0, orden.size()), control);
     for (qsizetype i = 1; i < orden.size(); ++i) QWidget::setTabOrder(orden[i - 1], orden[i]);
+    control->window()->setProperty(Propiedad_orden, QVariant::fromValue(orden));
 }
 
 }  // namespace tesmalo

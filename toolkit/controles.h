@@ -36,9 +36,16 @@ inline double Leer_ancho(const QWidget* control) {
 }
 
 // La letra que, con Alt, actúa sobre el control: se subraya su primera aparición en el título
-// (sin distinguir mayúsculas). Se fija antes de poner el título. Una etiqueta con tecla de
-// acceso pasa el foco a su compañero (QLabel::setBuddy), que pone quien la crea.
+// (sin distinguir mayúsculas). Se fija antes de poner el título. La de un botón lo pulsa; la de
+// una etiqueta lleva el foco al siguiente control del orden de tabulación (Poner_indice_tabulacion)
+// que lo puede tomar, dando la vuelta al final. Un control oculto no atiende su tecla. Si varios
+// controles que se ven comparten letra, actúa el primero de ellos en el orden de tabulación.
 void Poner_tecla_acceso(QWidget* control, QChar letra);
+
+// El control sobre el que actúa la tecla de acceso que Qt entregó a `control`: el propio control
+// si es un botón, el que recibirá el foco si es una etiqueta (con tecla puesta por
+// Poner_tecla_acceso o, si no, con compañero de QLabel::setBuddy); nulo si no lleva a ninguno.
+QWidget* Destino_tecla_acceso(QWidget* control);
 
 // Pone el título de una etiqueta, un botón o un marco. Un salto de línea empieza otra línea;
 // un '&' se ve tal cual. Una etiqueta con autoajuste toma el alto que pide su texto.
@@ -56,9 +63,16 @@ void Poner_autoajuste(QLabel* etiqueta, bool activo);
 void Poner_fuente(QWidget* control, const QFont& fuente);
 
 // Lleva `control` al lugar `posicion` (desde 0) de `orden` y corre una plaza los que van detrás,
-// y aplica el orden resultante a la tecla Tab. `orden` lista todos los controles de la ventana
-// (también los que no toman el foco); Tab y Mayús+Tab lo siguen entre los que se ven y toman el
-// foco, y dan la vuelta al llegar al final.
+// y aplica el orden resultante a la tecla Tab y a las teclas de acceso de las etiquetas. `orden`
+// lista todos los controles de la ventana (también los que no toman el foco); Tab y Mayús+Tab lo
+// siguen entre los que se ven y toman el foco, y dan la vuelta al llegar al final.
 void Poner_indice_tabulacion(QList<QWidget*>& orden, QWidget* control, qsizetype posicion);
+
+// Lo que el teclado hace en todas las ventanas del programa, como en cualquier escritorio: una
+// letra con Alt nunca se escribe en un campo de texto (actúa la tecla de acceso que la lleve, si
+// hay alguna que se vea, y si no, nada), e Intro o Entrar sobre un botón que tiene el foco lo
+// pulsan, como la barra espaciadora. Se llama una vez con la aplicación ya creada; repetirlo no
+// hace nada.
+void Usar_teclado_de_escritorio();
 
 }  // namespace tesmalo

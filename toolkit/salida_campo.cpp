@@ -2,10 +2,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QWindow>
+
+#include "toolkit/controles.h"
 
 namespace tesmalo {
 namespace {
@@ -56,12 +57,12 @@ class Vigilante_salida : public QObject {
                !(tecla->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     }
 
-    // Un atajo de otro control de la ventana: un botón toma el foco; una etiqueta lo pasa a su
-    // compañero, que puede ser el propio campo.
+    // Un atajo de otro control de la ventana: un botón toma el foco; una etiqueta lo pasa a otro
+    // control, que puede ser el propio campo.
     bool Sale_por_atajo(QObject* objeto) const {
         auto* control = qobject_cast<QWidget*>(objeto);
         if (!control || control == campo_ || control->window() != campo_->window()) return false;
-        if (auto* etiqueta = qobject_cast<QLabel*>(control)) control = etiqueta->buddy();
+        control = Destino_tecla_acceso(control);
         return control && control != campo_;
     }
 
