@@ -2,7 +2,9 @@
 // No lee argumentos ni ajustes: muestra la ventana y acaba cuando se cierra.
 #include <QApplication>
 #include <QIcon>
+#include <cstdlib>
 
+#include "conversion/temporales.h"
 #include "dialog/userform1.h"
 #include "toolkit/herramientas.h"
 
@@ -12,7 +14,14 @@ int main(int argc, char* argv[]) {
     aplicacion.setWindowIcon(QIcon(QStringLiteral(":/tesmalo/tesmalo.png")));
     aplicacion.setDesktopFileName(QStringLiteral("tesmalo"));
 
-    tesmalo::UserForm1 ventana(tesmalo::Herramientas_qt());
+    tesmalo::Herramientas_ventana herramientas = tesmalo::Herramientas_qt();
+    // Cerrar la ventana acaba el proceso en el acto, aunque la conversión espere una lectura:
+    // antes se borran sus temporales, que ya no podrá renombrar.
+    herramientas.Terminar_proceso = [](int estado) {
+        tesmalo::Abandonar_temporales();
+        std::_Exit(estado);
+    };
+    tesmalo::UserForm1 ventana(std::move(herramientas));
     ventana.show();
     const int estado = aplicacion.exec();
     return estado != 0 ? estado : ventana.Leer_estado_salida();

@@ -12,6 +12,7 @@
 
 #include "dialog/porcentaje.h"
 #include "fields/numero.h"
+#include "toolkit/cierre.h"
 #include "toolkit/controles.h"
 #include "toolkit/salida_campo.h"
 
@@ -121,6 +122,7 @@ UserForm1::UserForm1(Herramientas_ventana herramientas, QWidget* padre)
     // CommandButton2 mientras se ve y, si no, TextBox1. Cuando se ven las dos etiquetas actúa
     // Label1, la primera en la tabulación.
     Usar_teclado_de_escritorio();
+    Cerrar_tambien_bloqueada(this);
 
     orden_tabulacion_ = {Label1,   TextBox1,      Label2, TextBox2,       Label3,
                          TextBox3, FrameProgress, Label4, CommandButton1, CommandButton2};

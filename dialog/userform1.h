@@ -3,11 +3,11 @@
 // con el destino.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QWidget>
 
+#include "dialog/conversion_en_hilo.h"
 #include "toolkit/herramientas.h"
 
 class QGroupBox;
@@ -25,6 +25,11 @@ struct Resumen_conversion;
 //
 // Todo error que salga de una acción del usuario se muestra en una caja titulada "Tesmalo" con
 // su causa y, al cerrarla, la ventana se cierra con estado de salida 1.
+//
+// Cerrar la ventana (el control de la barra de título o el cierre del gestor de ventanas) acaba
+// el proceso en el acto con Herramientas_ventana::Terminar_proceso(0), en cualquier estado,
+// también con una caja abierta o con la conversión esperando una lectura: sin aviso y sin
+// destino (quien da Terminar_proceso retira los temporales de la conversión).
 class UserForm1 : public QWidget {
     Q_OBJECT
 
@@ -69,22 +74,21 @@ class UserForm1 : public QWidget {
     void TextBox2_Exit(bool& Cancel);
     void TextBox3_Exit(bool& Cancel);
 
-    // Las operaciones de progreso de la conversión. Indicar_progreso se llama una vez por fila
-    // y es barata: guarda la fracción y sólo cada Intervalo_eventos_ms (y la primera vez) la
-    // muestra y atiende los eventos. Si entretanto se cerró la ventana, lanza una excepción que
-    // detiene la conversión. Indicar_fin muestra la última fracción recibida.
+    // Las operaciones de progreso, en el hilo de la interfaz. La conversión corre en otro hilo
+    // (Conversion_en_hilo) y sus avisos llegan aquí en orden: Indicar_inicio pone el título
+    // "Reestructurando"; Indicar_progreso muestra la fracción y atiende los eventos, con 0 al
+    // empezar y luego cada Conversion_en_hilo::Intervalo_avisos_ms como mucho; Indicar_fin
+    // muestra `fraccion`, la última, pone el título "Finalizado" y atiende los eventos.
     void Indicar_inicio();
     void Indicar_progreso(double fraccion);
-    void Indicar_fin();
+    void Indicar_fin(double fraccion);
 
     // Muestra `fraccion` en el título del marco («50.000%», con el separador decimal del
     // usuario) y en la barra: (ancho del marco − 10) × fraccion puntos, nunca negativa.
     void Mostrar_progreso(double fraccion);
 
-    // 0 si el programa acaba bien o porque el usuario cerró la ventana; 1 si acabó por un error.
+    // 0 si el programa acaba bien; 1 si acabó por un error.
     int Leer_estado_salida() const { return estado_salida_; }
-
-    static constexpr int Intervalo_eventos_ms = 20;
 
   protected:
     void showEvent(QShowEvent* evento) override;
@@ -92,6 +96,9 @@ class UserForm1 : public QWidget {
 
   private:
     void Validar_campo(QLineEdit* campo, bool& Cancel);
+    // Muestra los avisos de inicio y de progreso que haya en la cola de la conversión.
+    void Atender_avisos();
+    void Mostrar_aviso(const Conversion_en_hilo::Aviso& aviso);
     // Corre una acción del usuario; si lanza, muestra la causa y termina con estado 1.
     void Ejecutar_accion(void (UserForm1::*accion)());
     void Avisar_rejilla_descuadrada(const Resumen_conversion& resumen);
@@ -100,14 +107,10 @@ class UserForm1 : public QWidget {
     Herramientas_ventana herramientas_;
     QList<QWidget*> orden_tabulacion_;
     bool activada_ = false;
-    bool en_marcha_ = false;
-    bool cierre_pedido_ = false;
+    bool terminando_ = false;     // el propio programa cierra la ventana
+    bool cierre_pedido_ = false;  // el usuario la cerró
     int estado_salida_ = 0;
-    double ultima_fraccion_ = 0;
-    QElapsedTimer reloj_eventos_;  // desde la última atención de eventos
-    qint64 ultima_mirada_ns_ = 0;  // cuándo se miró el reloj por última vez
-    qint64 paso_avisos_ = 1;       // cada cuántos avisos se mira el reloj
-    qint64 avisos_hasta_mirar_ = 0;
+    Conversion_en_hilo* conversion_ = nullptr;  // la que está en marcha
 };
 
 }  // namespace tesmalo

@@ -1,6 +1,7 @@
 // El trabajo de la ventana: elegir el origen, arrancar la conversión, mostrar su progreso y
 // terminar, bien o con un error.
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <stdexcept>
 
 #include "conversion/transformar.h"
+#include "dialog/conversion_en_hilo.h"
 #include "dialog/porcentaje.h"
 #include "dialog/userform1.h"
 #include "fields/numero.h"
@@ -78,54 +80,66 @@ void UserForm1::CommandButton2_Click() {
     Poner_titulo(Label4, u"Generando nuevo fichero en:\n"_s + Ruta_destino);
     FrameProgress->show();
 
-    const Operaciones_progreso progreso{
-        .Indicar_inicio = [this] { Indicar_inicio(); },
-        .Indicar_progreso = [this](double fraccion) { Indicar_progreso(fraccion); },
-        .Indicar_fin = [this] { Indicar_fin(); },
-    };
-    en_marcha_ = true;
-    const Resumen_conversion resumen = Transfromar_cab(Int_filesCap, Lng_Soncolumn, Lng_Sonfila,
-                                                       Ruta_origen, Ruta_destino, progreso);
-    en_marcha_ = false;
-    if (resumen.No_cuadra() && !cierre_pedido_) Avisar_rejilla_descuadrada(resumen);
+    // La conversión lee y escribe en su hilo; este atiende la ventana mientras tanto. El inicio
+    // y el progreso se muestran según llegan, también con una caja abierta; el final sólo aquí,
+    // así que una caja abierta retiene el nombre del destino hasta que se cierra. Los botones
+    // siguen ocultos: no empieza otra acción.
+    Conversion_en_hilo conversion(
+        {Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen, Ruta_destino},
+        [this] { QMetaObject::invokeMethod(this, [this] { Atender_avisos(); }, Qt::QueuedConnection); });
+    conversion_ = &conversion;
+    using Tipo = Conversion_en_hilo::Aviso::Tipo;
+    for (;;) {
+        const auto aviso = conversion.Tomar(true);
+        if (!aviso) {
+            herramientas_.Esperar_eventos();
+            continue;
+        }
+        if (aviso->tipo == Tipo::Terminada) break;
+        // Con la ventana ya cerrada no se muestra nada más y la conversión se detiene.
+        if (cierre_pedido_) continue;
+        if (aviso->tipo == Tipo::Fin) {
+            Indicar_fin(aviso->fraccion);
+            if (!cierre_pedido_) conversion.Continuar();
+        } else {
+            Mostrar_aviso(*aviso);
+        }
+    }
+    conversion_ = nullptr;
+    const Resumen_conversion resumen = conversion.Resultado();
+    if (cierre_pedido_) return;
+    if (resumen.No_cuadra()) Avisar_rejilla_descuadrada(resumen);
     Terminar_programa(0);
+}
+
+void UserForm1::Atender_avisos() {
+    // Cada aviso se muestra antes de que Indicar_progreso atienda eventos, y una llamada
+    // anidada sigue con los siguientes: el orden se mantiene.
+    while (conversion_ && !cierre_pedido_) {
+        const auto aviso = conversion_->Tomar(false);
+        if (!aviso) return;
+        Mostrar_aviso(*aviso);
+    }
+}
+
+void UserForm1::Mostrar_aviso(const Conversion_en_hilo::Aviso& aviso) {
+    if (aviso.tipo == Conversion_en_hilo::Aviso::Tipo::Inicio)
+        Indicar_inicio();
+    else if (aviso.tipo == Conversion_en_hilo::Aviso::Tipo::Progreso)
+        Indicar_progreso(aviso.fraccion);
 }
 
 void UserForm1::Indicar_inicio() {
     setWindowTitle(u"Reestructurando"_s);
-    reloj_eventos_.invalidate();  // el primer aviso se muestra enseguida
-    avisos_hasta_mirar_ = 0;
 }
 
-// Se llama una vez por fila, millones de veces: mirar el reloj en cada una ya costaría. Se mira
-// cada `paso_avisos_` avisos, un paso que se ajusta para que entre dos miradas pase alrededor
-// de un milisegundo; así los eventos se atienden cada Intervalo_eventos_ms y poco más.
 void UserForm1::Indicar_progreso(double fraccion) {
-    ultima_fraccion_ = fraccion;
-    if (--avisos_hasta_mirar_ > 0) return;
-    if (reloj_eventos_.isValid()) {
-        const qint64 ahora = reloj_eventos_.nsecsElapsed();
-        const qint64 desde_la_ultima = ahora - ultima_mirada_ns_;
-        ultima_mirada_ns_ = ahora;
-        if (desde_la_ultima < 500'000 && paso_avisos_ < (1 << 20))
-            paso_avisos_ *= 2;
-        else if (desde_la_ultima > 2'000'000 && paso_avisos_ > 1)
-            paso_avisos_ /= 2;
-        avisos_hasta_mirar_ = paso_avisos_;
-        if (ahora < Intervalo_eventos_ms * 1'000'000LL) return;
-    }
     Mostrar_progreso(fraccion);
     herramientas_.Procesar_eventos();
-    reloj_eventos_.start();
-    ultima_mirada_ns_ = 0;
-    avisos_hasta_mirar_ = paso_avisos_;
-    // La ventana sólo se puede cerrar mientras se atienden eventos: aquí se nota enseguida.
-    if (cierre_pedido_)
-        throw std::runtime_error("Se cerró la ventana: la conversión se detiene sin destino.");
 }
 
-void UserForm1::Indicar_fin() {
-    Mostrar_progreso(ultima_fraccion_);
+void UserForm1::Indicar_fin(double fraccion) {
+    Mostrar_progreso(fraccion);
     setWindowTitle(u"Finalizado"_s);
     herramientas_.Procesar_eventos();
 }
@@ -163,23 +177,28 @@ void UserForm1::Ejecutar_accion(void (UserForm1::*accion)()) {
     } catch (const std::exception& error) {
         causa = QString::fromUtf8(error.what());
     }
-    en_marcha_ = false;
-    // Si el usuario cerró la ventana durante la conversión, la causa es esa: no hay aviso.
-    if (!cierre_pedido_)
-        herramientas_.Mostrar_mensaje(this, causa + u"\n\nEl programa se cerrará."_s,
-                                      Titulo_mensajes);
-    Terminar_programa(cierre_pedido_ ? 0 : 1);
+    // Si el usuario cerró la ventana, la causa es esa: no hay aviso.
+    if (cierre_pedido_) return;
+    herramientas_.Mostrar_mensaje(this, causa + u"\n\nEl programa se cerrará."_s, Titulo_mensajes);
+    Terminar_programa(1);
 }
 
 void UserForm1::Terminar_programa(int estado) {
     estado_salida_ = estado;
+    terminando_ = true;
     close();
+    // No basta con que se cierre la última ventana: el bucle de eventos acaba aquí.
+    QCoreApplication::exit(estado);
 }
 
 void UserForm1::closeEvent(QCloseEvent* evento) {
-    // Sin confirmación. Una conversión en marcha se detiene en su próximo aviso de progreso.
-    if (en_marcha_) cierre_pedido_ = true;
     evento->accept();
+    if (terminando_ || cierre_pedido_) return;
+    // Lo cerró el usuario: sin confirmación, el proceso acaba ya. Con unas herramientas que no
+    // terminan el proceso (las de guion), la conversión en marcha se detiene en su próximo aviso.
+    cierre_pedido_ = true;
+    if (conversion_) conversion_->Detener();
+    herramientas_.Terminar_proceso(0);
 }
 
 }  // namespace tesmalo

@@ -386,7 +386,7 @@ class Userform1_test : public QObject {
         b.ventana->TextBox3->setText(u"abc"_s);
         b.ventana->close();
         QVERIFY(b.guion.mensajes.isEmpty());
-        QCOMPARE(b.ventana->Leer_estado_salida(), 0);
+        QCOMPARE(b.guion.terminaciones, QList<int>{0});
     }
 
     // Los textos con decimales se redondean con las mitades al par: 6.5 → 6, 4.5 → 4, 1.5 → 2.
@@ -473,6 +473,10 @@ class Userform1_test : public QObject {
             << QByteArray() << "falta.asc" << QString() << QString() << "falta.asc" << false;
         QTest::newRow("filas fuera de 32 bits") << Rejilla_4x2 << "zona.asc" << QString() << "1E12"
                                                 << "1E12" << false;
+        QTest::newRow("destino que es el propio origen")
+            << Rejilla_4x2 << "zona.asc"
+            << "zona.asc" << QString()
+            << "es el mismo fichero de origen.\n\nEl programa se cerrará." << true;
         QTest::newRow("destino en una carpeta que no existe")
             << Rejilla_4x2 << "zona.asc"
             << "no/existe/z.txt" << QString() << "no/existe" << true;
@@ -532,8 +536,9 @@ class Userform1_test : public QObject {
         QVERIFY(QFile::exists(b.Ruta(u"corta_reestruct.txt"_s)));
     }
 
-    // Cerrar durante la conversión la detiene en el siguiente aviso: el destino que ya había
-    // queda como estaba y no aparece ningún mensaje.
+    // Cerrar durante la conversión termina el proceso; con las herramientas de guion, que no lo
+    // terminan, la conversión se detiene en su siguiente aviso: el destino que ya había queda
+    // como estaba y no aparece ningún mensaje.
     void cerrar_durante_la_conversion() {
         Banco b;
         QVERIFY(b.Abrir());
@@ -547,7 +552,7 @@ class Userform1_test : public QObject {
         QCOMPARE(b.guion.eventos_procesados, 1);
         QVERIFY(b.guion.mensajes.isEmpty());
         QVERIFY(!b.ventana->isVisible());
-        QCOMPARE(b.ventana->Leer_estado_salida(), 0);
+        QCOMPARE(b.guion.terminaciones, QList<int>{0});
         QCOMPARE(Leer(destino), QByteArray("previo\n"));
         QCOMPARE(QDir(b.carpeta.path()).entryList(QDir::Files),
                  (QStringList{u"zona.asc"_s, u"zona_reestruct.txt"_s}));

@@ -1,30 +1,47 @@
 #!/usr/bin/env bash
-# La ventana de verdad en un servidor X virtual: se lanza el programa, se maneja con xdotool el
-# selector de ficheros y la caja del destino de Qt, se arranca la conversión y se comprueba el
-# fichero escrito. Guarda una captura de cada estado en CARPETA_CAPTURAS:
+# La ventana de verdad en un servidor X virtual: se lanza el programa, se maneja con el teclado y
+# xdotool el selector de ficheros y la caja del destino de Qt, se arranca la conversión y se
+# comprueba el fichero escrito. Guarda una captura de cada estado en CARPETA_CAPTURAS:
 #   inicio.png      la ventana recién abierta
 #   selector.png    el selector de ficheros, con la entrada de *.txt elegida
 #   destino.png     la caja del destino con la propuesta
 #   elegido.png     los números leídos de la cabecera y el botón de arranque
-#   en_marcha.png   la conversión en marcha, detenida por el mensaje de un campo rechazado
+#   en_marcha.png   la conversión en marcha, con el mensaje de un campo rechazado
 #   mensaje.png     ese mensaje
 #
-# Para ver la ventana en marcha, justo tras el clic en el botón de arranque se escribe una letra
-# en TextBox1 (que recibe el foco al ocultarse el botón) y se pulsa Tab: el primer aviso de
-# progreso atiende esas teclas y el mensaje del campo retiene la conversión hasta que se cierra.
+# Por el camino, lo que hace el teclado: Intro en un campo no pulsa nada y sobre el botón que
+# tiene el foco lo pulsa; una letra con Alt no se escribe en un campo aunque ningún control que
+# se vea la lleve (el rechazo del campo lo delataría); Alt+N lleva al botón de arranque.
 #
-# Uso: ventana_real_test.sh PROGRAMA CARPETA_CAPTURAS
-# Sale con 77 (prueba omitida) si faltan Xvfb, xdotool o import.
+# Para ver la ventana en marcha, justo tras arrancar se escribe una letra en TextBox1 (que
+# recibe el foco al ocultarse el botón) y se pulsa Tab: el mensaje del campo sale enseguida,
+# porque la conversión corre en otro hilo, y el destino no toma su nombre hasta que se cierra.
+#
+# Después, cerrar la ventana durante una conversión que espera una lectura lenta (strace retrasa
+# 2,5 s cada lectura del origen tras las dos primeras): con letras en un campo, y con el mensaje de
+# un campo rechazado abierto. El proceso debe acabar en menos de un segundo, sin mensaje, sin
+# destino y sin temporal.
+#
+# Con la configuración española, además, una cabecera con «ncols 1.000» da filas de mil valores.
+#
+# Uso: ventana_real_test.sh PROGRAMA CARPETA_CAPTURAS CERRAR_VENTANA [LOCAL]
+# CERRAR_VENTANA es tesmalo-cerrar-ventana; LOCAL, la configuración regional (LANG), C.UTF-8 si
+# no se da. Sale con 77 (prueba omitida) si faltan Xvfb, xdotool, import o strace, o la
+# configuración regional pedida.
 set -euo pipefail
 
 programa="$1"
 capturas="$2"
+cerrar_ventana="$3"
+local="${4:-C.UTF-8}"
 # Que la conversión dure varias veces lo que tarda xdotool en mandar las teclas (~0,1 s).
 filas=10000000
 
-for orden in Xvfb xdotool import; do
+for orden in Xvfb xdotool import strace; do
     command -v "$orden" >/dev/null || { echo "falta $orden: prueba omitida"; exit 77; }
 done
+locale -a | grep -qix "$(echo "$local" | sed 's/UTF-8/utf8/I')" ||
+    { echo "falta la configuración regional $local: prueba omitida"; exit 77; }
 
 carpeta="$(mktemp -d)"
 pid_x="" pid_programa=""
@@ -49,7 +66,8 @@ for _ in $(seq 100); do
 done
 [ -s "$carpeta/pantalla" ] || fallar "Xvfb no arrancó: $(cat "$carpeta/xvfb.log")"
 export DISPLAY=":$(head -n 1 "$carpeta/pantalla")"
-export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
+unset LC_ALL LC_NUMERIC LC_MESSAGES LANGUAGE
+export QT_QPA_PLATFORM=xcb LANG="$local"
 mkdir -p "$capturas"
 
 {
@@ -80,6 +98,23 @@ capturar() {
 pulsar() {
     xdotool mousemove --window "$1" "$(($2 * 4 / 3))" "$(($3 * 4 / 3))" click 1
 }
+# sin_ventana TÍTULO QUÉ: tras dar tiempo a que aparezca, no debe verse ninguna con ese título.
+sin_ventana() {
+    sleep 0.4
+    if xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; then fallar "$2"; fi
+}
+# elegir_origen VENTANA RUTA: Intro sobre CommandButton1, que tiene el foco, abre el selector;
+# se escribe RUTA y se acepta la propuesta de destino. Escribe el número de la caja del destino.
+elegir_origen() {
+    xdotool windowfocus --sync "$1" key Return
+    local selector
+    selector=$(esperar_ventana "Abrir")
+    xdotool windowfocus --sync "$selector" type --delay 10 "$2"
+    xdotool key Return
+    local caja
+    caja=$(esperar_ventana "Fichero_destino")
+    echo "$caja"
+}
 
 (cd "$carpeta" && exec "$programa") &
 pid_programa=$!
@@ -89,7 +124,13 @@ capturar "$ventana" inicio.png
 geometria=$(xdotool getwindowgeometry "$ventana" | sed -n 's/.*Geometry: //p')
 [ "$geometria" = "287x241" ] || fallar "el área de cliente mide $geometria, no 287x241"
 
-pulsar "$ventana" 108 152  # CommandButton1, en 6..210 × 138..166 puntos
+# En el inicio: Tab lleva a TextBox1, donde Intro no pulsa nada y Alt+I (CommandButton2, oculto)
+# no escribe; Tab sale sin rechazo. Dos Tab más llevan a CommandButton1.
+xdotool windowfocus --sync "$ventana" key --delay 20 Tab Return alt+i Tab
+sin_ventana "Abrir" "Intro en un campo abrió el selector"
+sin_ventana "Tesmalo" "Alt+I escribió en TextBox1, que se rechazó"
+xdotool key --delay 20 Tab Tab
+xdotool windowfocus --sync "$ventana" key Return
 selector=$(esperar_ventana "Abrir")
 capturar "$selector" selector.png
 xdotool windowfocus --sync "$selector" type --delay 10 "zona.asc"
@@ -101,9 +142,14 @@ xdotool windowfocus --sync "$caja" key Return
 esperar_cierre "$caja"
 capturar "$ventana" elegido.png
 
-# Arranque y, en la misma orden para que lleguen juntas, una letra en TextBox1 y Tab.
-xdotool windowfocus --sync "$ventana"
-xdotool mousemove --window "$ventana" 144 203 click 1 key --delay 0 ctrl+a x Tab
+# Con el origen elegido el foco está en TextBox1, con el 6 elegido: Alt+S (CommandButton1, ya
+# oculto) y Alt+X (de ningún control) no lo sustituyen, así que Tab sale sin rechazo.
+xdotool windowfocus --sync "$ventana" key --delay 20 alt+s alt+x Tab
+sin_ventana "Tesmalo" "Alt+S o Alt+X escribieron en TextBox1, que se rechazó"
+
+# Alt+N lleva a CommandButton2, Intro lo pulsa y, en la misma orden para que lleguen juntas, una
+# letra en TextBox1 y Tab.
+xdotool windowfocus --sync "$ventana" key --delay 0 alt+n Return ctrl+a x Tab
 mensaje=$(esperar_ventana "Tesmalo")
 titulo=$(xdotool getwindowname "$ventana")
 [ "$titulo" = "Reestructurando" ] || fallar "la ventana se titula «$titulo» en marcha"
@@ -124,4 +170,91 @@ lineas=$(wc -l <"$destino")
 [ "$lineas" -eq $((filas + 6)) ] || fallar "el destino tiene $lineas líneas, no $((filas + 6))"
 [ "$(head -n 1 "$destino")" = $'ncols         3\r' ] || fallar "primera línea: $(head -n 1 "$destino")"
 [ "$(sed -n 7p "$destino")" = $'1.5 2.25 -999\r' ] || fallar "primera fila: $(sed -n 7p "$destino")"
-echo "ventana real: bien; capturas en $capturas"
+
+# cerrar_en_marcha TECLAS...: convierte un origen lento, pulsa TECLAS en la ventana en marcha
+# y la cierra como el gestor de ventanas.
+cerrar_en_marcha() {
+    local lenta="$carpeta/lenta"
+    rm -rf "$lenta"
+    mkdir "$lenta"
+    # 4 MiB: la conversión lee el origen en bloques de 1 MiB, así que llega a la lectura lenta.
+    {
+        printf 'ncols 3\nnrows 400000\nxllcorner 258.000\nyllcorner 448.500\n'
+        printf 'cellsize 15.000\nnodata_value -999.000\n'
+        (yes '1.5 2.25 -999' || true) | head -c 4200000
+    } >"$lenta/lenta.asc"
+    # strace cuenta las lecturas de cada hilo: la conversión, en el suyo, lee dos bloques y
+    # espera 2,5 s en la tercera lectura. strace acaba cuando acaba esa espera, aunque el
+    # programa haya acabado antes.
+    (cd "$lenta" && exec strace -f -o /dev/null -P "$lenta/lenta.asc" -e trace=read \
+        -e inject=read:delay_enter=2500000:when=3+ "$programa") &
+    pid_programa=$!
+    local ventana caja pid_tesmalo
+    ventana=$(esperar_ventana "Tranformar fichero DTM")
+    pid_tesmalo=$(ps -o pid= --ppid "$pid_programa" | head -n 1 | tr -d ' ')
+    caja=$(elegir_origen "$ventana" "$lenta/lenta.asc")
+    xdotool windowfocus --sync "$caja" key Return
+    esperar_cierre "$caja"
+    xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
+    for _ in $(seq 100); do
+        [ "$(xdotool getwindowname "$ventana")" = "Reestructurando" ] && break
+        sleep 0.05
+    done
+    xdotool key --delay 20 "$@"
+    case " $* " in *" Tab "*) esperar_ventana "Tesmalo" >/dev/null ;; esac
+    local antes
+    antes=$(date +%s%N)
+    "$cerrar_ventana" "$ventana"
+    # Acabado es que ya no está o que sólo queda por recoger (Z).
+    local tardo=""
+    for _ in $(seq 200); do
+        case "$(ps -o stat= -p "$pid_tesmalo")" in
+            "" | Z*)
+                tardo=$((($(date +%s%N) - antes) / 1000000))
+                break
+                ;;
+        esac
+        sleep 0.01
+    done
+    [ -n "$tardo" ] || fallar "cerrar ($*) no acabó el proceso en 2 s"
+    [ "$tardo" -lt 1000 ] || fallar "cerrar ($*) tardó $tardo ms en acabar el proceso"
+    local estado=0
+    wait "$pid_programa" || estado=$?  # el de strace es el del programa
+    pid_programa=""
+    [ "$estado" -eq 0 ] || fallar "cerrar ($*): el programa salió con $estado"
+    local quedan
+    quedan=$(ls -A "$lenta")
+    [ "$quedan" = "lenta.asc" ] || fallar "cerrar ($*) dejó: $quedan"
+}
+cerrar_en_marcha a b c
+cerrar_en_marcha a Tab
+
+# Con la configuración española «1.000» es mil, aunque Qt sólo agrupe a partir de cinco cifras:
+# la cabecera de la conversión (y la exploración) leen mil columnas.
+if [[ "$local" == es_* ]]; then
+    grupos="$carpeta/grupos"
+    mkdir "$grupos"
+    {
+        printf 'ncols 1.000\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\n'
+        printf 'cellsize 15.000\nnodata_value -999.000\n'
+        (yes 7 || true) | head -n 2000
+    } >"$grupos/grupos.asc"
+    (cd "$grupos" && exec "$programa") &
+    pid_programa=$!
+    ventana=$(esperar_ventana "Tranformar fichero DTM")
+    caja=$(elegir_origen "$ventana" "$grupos/grupos.asc")
+    xdotool windowfocus --sync "$caja" key Return
+    esperar_cierre "$caja"
+    xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
+    estado=0
+    wait "$pid_programa" || estado=$?
+    pid_programa=""
+    [ "$estado" -eq 0 ] || fallar "«ncols 1.000»: el programa salió con $estado"
+    destino="$grupos/grupos_reestruct.txt"
+    lineas=$(wc -l <"$destino")
+    valores=$(sed -n 7p "$destino" | wc -w)
+    [ "$lineas" -eq 8 ] && [ "$valores" -eq 1000 ] ||
+        fallar "«ncols 1.000» dio $lineas líneas con $valores valores en la primera fila"
+fi
+
+echo "ventana real ($local): bien; capturas en $capturas"

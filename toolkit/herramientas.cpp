@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTranslator>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -57,6 +58,8 @@ Herramientas_ventana Herramientas_qt() {
         .Pedir_texto = Pedir_texto_qt,
         .Elegir_fichero = Elegir_fichero_qt,
         .Procesar_eventos = [] { QCoreApplication::processEvents(); },
+        .Esperar_eventos = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); },
+        .Terminar_proceso = [](int estado) { std::_Exit(estado); },
     };
 }
 

@@ -41,10 +41,19 @@ struct Herramientas_ventana {
 
     // Atiende todos los eventos pendientes (pintado y entrada) y vuelve.
     std::function<void()> Procesar_eventos;
+
+    // Espera a que llegue algún evento (también uno que otro hilo mande a un objeto de este) y
+    // atiende los pendientes; así el hilo de la interfaz espera a otro sin dejar de responder.
+    std::function<void()> Esperar_eventos;
+
+    // Termina el proceso en el acto con `estado`, sin volver: no espera a otros hilos ni a
+    // lecturas en curso, y no corre destructores ni manejadores de salida.
+    std::function<void(int estado)> Terminar_proceso;
 };
 
 // Las de Qt: QMessageBox, QInputDialog y QFileDialog (el de Qt, no el del escritorio, para que
-// la lista de filtros se vea igual en todas partes), y QCoreApplication::processEvents.
+// la lista de filtros se vea igual en todas partes), QCoreApplication::processEvents y
+// std::_Exit.
 Herramientas_ventana Herramientas_qt();
 
 // Pone en español los textos propios de Qt (los botones de las cajas, el selector de ficheros)

@@ -28,6 +28,12 @@ Herramientas_ventana Guion_cajas::Herramientas() {
                 QCoreApplication::processEvents();
                 if (al_procesar_eventos) al_procesar_eventos();
             },
+        .Esperar_eventos =
+            [this] {
+                ++esperas;
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            },
+        .Terminar_proceso = [this](int estado) { terminaciones << estado; },
     };
 }
 
