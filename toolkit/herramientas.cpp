@@ -2,11 +2,16 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStringList>
+#include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -20,13 +25,36 @@ void Mostrar_mensaje_qt(QWidget* padre, const QString& texto, const QString& tit
     caja.exec();
 }
 
+// La caja de texto de Qt mide unos 33 caracteres y, con el texto elegido, enseña su final: de una
+// ruta sólo se vería el nombre. Se ensancha para que quepa el texto entero (al menos 80
+// caracteres, a lo sumo nueve décimos del ancho de la pantalla) y se ve desde su principio.
 QString Pedir_texto_qt(QWidget* padre, const QString& indicacion, const QString& titulo,
                        const QString& predeterminado) {
-    bool aceptado = false;
-    const QString texto = QInputDialog::getText(padre, titulo, indicacion, QLineEdit::Normal,
-                                                predeterminado, &aceptado);
+    QInputDialog caja(padre);
+    caja.setWindowTitle(titulo);
+    caja.setLabelText(indicacion);
+    caja.setInputMode(QInputDialog::TextInput);
+    caja.setTextValue(predeterminado);
+    auto* linea = caja.findChild<QLineEdit*>();
+    if (linea) {
+        const QFontMetrics medida(linea->font());
+        // Lo que la caja ocupa fuera del campo, más el borde y los márgenes de este.
+        const int resto = caja.sizeHint().width() - linea->sizeHint().width() +
+                          medida.horizontalAdvance(u"MM"_s);
+        const QScreen* pantalla = padre ? padre->screen() : QGuiApplication::primaryScreen();
+        const int maximo = pantalla ? pantalla->availableGeometry().width() * 9 / 10 : 1 << 20;
+        const int deseado = resto + std::max(medida.horizontalAdvance(predeterminado),
+                                             80 * medida.averageCharWidth());
+        caja.resize(std::max(caja.sizeHint().width(), std::min(deseado, maximo)),
+                    caja.sizeHint().height());
+        // Qt elige todo el texto al mostrar la caja, con el cursor al final: se elige igual,
+        // listo para escribir encima, pero con el cursor al principio.
+        QTimer::singleShot(0, linea, [linea] {
+            linea->setSelection(linea->text().size(), -linea->text().size());
+        });
+    }
     // Cancelar da el texto vacío, igual que confirmar la caja vaciada.
-    return aceptado ? texto : QString();
+    return caja.exec() == QDialog::Accepted ? caja.textValue() : QString();
 }
 
 // En Qt «*.*» sólo casa con los nombres que llevan punto; «todos los ficheros» es «*».

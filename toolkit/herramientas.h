@@ -27,8 +27,9 @@ struct Herramientas_ventana {
     std::function<void(QWidget* padre, const QString& texto, const QString& titulo)>
         Mostrar_mensaje;
 
-    // Caja de una línea con `indicacion`, `titulo` y `predeterminado` listo para editar.
-    // Devuelve el texto tal como lo dejó el usuario, o el texto vacío si canceló.
+    // Caja de una línea con `indicacion`, `titulo` y `predeterminado` listo para editar (todo
+    // elegido, visto desde su principio, en un campo en el que cabe entero si la pantalla da
+    // para ello). Devuelve el texto tal como lo dejó el usuario, o el texto vacío si canceló.
     std::function<QString(QWidget* padre, const QString& indicacion, const QString& titulo,
                           const QString& predeterminado)>
         Pedir_texto;

@@ -8,6 +8,8 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,6 +127,48 @@ class Herramientas_test : public QObject {
         QCOMPARE(indicacion, u"Modificar aquello que corresponda"_s);
         QCOMPARE(mostrado, u"/datos/zona1_reestruct.txt"_s);
         QCOMPARE(botones, (QStringList{u"Aceptar"_s, u"Cancelar"_s}));
+    }
+
+    // El campo de la caja deja leer la ruta propuesta entera desde su principio: al menos 80
+    // caracteres de ancho y, para una ruta más larga, lo que haga falta sin salirse de la
+    // pantalla.
+    void caja_de_texto_ancha_data() {
+        QTest::addColumn<int>("largo");
+        QTest::newRow("corta") << 30;
+        QTest::newRow("de una carpeta honda") << 95;
+        QTest::newRow("más larga que la pantalla") << 400;
+    }
+    void caja_de_texto_ancha() {
+        QFETCH(int, largo);
+        QString ruta = u"/datos/"_s;
+        while (ruta.size() < largo - 19) ruta += u"proyecto_mdt/"_s;
+        ruta = ruta.left(largo - 19) + u"/zona_reestruct.txt"_s;
+        int ancho_campo = 0, cursor = -1, ancho_caja = 0;
+        QString elegido;
+        QFontMetrics medida(QApplication::font());
+        Al_abrirse([&](QWidget* caja) {
+            auto* linea = caja->findChild<QLineEdit*>();
+            medida = QFontMetrics(linea->font());
+            ancho_campo = linea->contentsRect().width();
+            ancho_caja = caja->frameGeometry().width();
+            QTest::qWait(20);
+            cursor = linea->cursorPosition();
+            elegido = linea->selectedText();
+            QTest::keyClick(linea, Qt::Key_Escape);
+        });
+        Herramientas_qt().Pedir_texto(nullptr, u"Modificar aquello que corresponda"_s,
+                                      u"Fichero_destino"_s, ruta);
+        const int pantalla = QGuiApplication::primaryScreen()->availableGeometry().width();
+        QVERIFY2(ancho_caja <= pantalla, qPrintable(QString::number(ancho_caja)));
+        const int necesario =
+            std::max(medida.horizontalAdvance(ruta), 80 * medida.averageCharWidth());
+        if (necesario < pantalla * 8 / 10)
+            QVERIFY2(ancho_campo >= necesario,
+                     qPrintable(u"%1 < %2"_s.arg(ancho_campo).arg(necesario)));
+        else
+            QVERIFY(ancho_caja >= pantalla * 8 / 10);
+        QCOMPARE(cursor, 0);
+        QCOMPARE(elegido, ruta);
     }
 
     // «*.*» lista todos los ficheros, también los que no llevan punto.
