@@ -187,7 +187,7 @@ cerrar_en_marcha() {
     # espera 2,5 s en la tercera lectura. strace acaba cuando acaba esa espera, aunque el
     # programa haya acabado antes.
     (cd "$lenta" && exec strace -f -o /dev/null -P "$lenta/lenta.asc" -e trace=read \
-        -e inject=read:delay_enter=2500000:when=3+ "$programa") &
+        -e inject=read:delay_enter=2500000:when=3+ "$programa" 2>>"$carpeta/strace.log") &
     pid_programa=$!
     local ventana caja pid_tesmalo
     ventana=$(esperar_ventana "Tranformar fichero DTM")
@@ -246,6 +246,13 @@ if [[ "$local" == es_* ]]; then
     xdotool windowfocus --sync "$caja" key Return
     esperar_cierre "$caja"
     xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
+    for _ in $(seq 100); do
+        kill -0 "$pid_programa" 2>/dev/null || break
+        if xdotool search --onlyvisible --name '^Tesmalo$' >/dev/null 2>&1; then
+            fallar "«ncols 1.000»: la conversión acabó con un aviso"
+        fi
+        sleep 0.1
+    done
     estado=0
     wait "$pid_programa" || estado=$?
     pid_programa=""
