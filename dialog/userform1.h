@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "dialog/conversion_en_hilo.h"
 #include "toolkit/herramientas.h"
@@ -62,8 +63,8 @@ class UserForm1 : public QWidget {
     // mostrarse la ventana por primera vez.
     void UserForm_Activate();
 
-    // Elige el origen, pide el destino, explora la cabecera y pone sus números en los campos.
-    // Si el selector se cancela no cambia nada.
+    // Elige el origen, pide el destino, explora la cabecera (en otro hilo) y pone sus números en
+    // los campos. Si el selector se cancela no cambia nada.
     void CommandButton1_Click();
     // Convierte los tres campos, muestra el destino y el progreso, convierte y cierra la ventana.
     void CommandButton2_Click();
@@ -99,14 +100,20 @@ class UserForm1 : public QWidget {
     // Muestra los avisos de inicio y de progreso que haya en la cola de la conversión.
     void Atender_avisos();
     void Mostrar_aviso(const Conversion_en_hilo::Aviso& aviso);
-    // Corre una acción del usuario; si lanza, muestra la causa y termina con estado 1.
+    // Corre una acción del usuario; si lanza, muestra la causa y termina con estado 1. Mientras
+    // corre una, otra no empieza.
     void Ejecutar_accion(void (UserForm1::*accion)());
+    // Corre `trabajo` en otro hilo y, mientras tanto, atiende los eventos de la ventana; vuelve
+    // cuando acaba, con su excepción si lanzó. Para lo que lee ficheros: una lectura lenta no
+    // congela la ventana ni impide cerrarla.
+    void Esperar_en_hilo(const std::function<void()>& trabajo);
     void Avisar_rejilla_descuadrada(const Resumen_conversion& resumen);
     void Terminar_programa(int estado);
 
     Herramientas_ventana herramientas_;
     QList<QWidget*> orden_tabulacion_;
     bool activada_ = false;
+    bool accion_en_curso_ = false;
     bool terminando_ = false;     // el propio programa cierra la ventana
     bool cierre_pedido_ = false;  // el usuario la cerró
     int estado_salida_ = 0;

@@ -7,8 +7,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <atomic>
+#include <exception>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 #include "conversion/transformar.h"
 #include "dialog/conversion_en_hilo.h"
@@ -57,7 +60,9 @@ void UserForm1::CommandButton1_Click() {
     Carpeta_origen = destino.Carpeta_origen;
     Ruta_destino = destino.Ruta_destino;
 
-    const Datos_cabecera cabecera = Explorar_cabecera(Ruta_origen);
+    Datos_cabecera cabecera;
+    Esperar_en_hilo([&] { cabecera = Explorar_cabecera(Ruta_origen); });
+    if (cierre_pedido_) return;
     TextBox2->setText(QString::number(cabecera.columnas));
     TextBox3->setText(QString::number(cabecera.filas));
     TextBox1->setText(QString::number(cabecera.lineas_cabecera));
@@ -68,6 +73,23 @@ void UserForm1::CommandButton1_Click() {
     CommandButton2->show();
     TextBox1->setFocus();
     TextBox1->selectAll();
+}
+
+void UserForm1::Esperar_en_hilo(const std::function<void()>& trabajo) {
+    std::exception_ptr error;
+    std::atomic<bool> hecho = false;
+    std::thread hilo([&] {
+        try {
+            trabajo();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        hecho = true;
+        QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);  // despierta la espera
+    });
+    while (!hecho) herramientas_.Esperar_eventos();
+    hilo.join();
+    if (error) std::rethrow_exception(error);
 }
 
 void UserForm1::CommandButton2_Click() {
@@ -168,15 +190,20 @@ void UserForm1::Avisar_rejilla_descuadrada(const Resumen_conversion& resumen) {
 }
 
 void UserForm1::Ejecutar_accion(void (UserForm1::*accion)()) {
+    // Mientras una acción espera a su hilo se atienden eventos: otro clic no empieza otra.
+    if (accion_en_curso_) return;
     QString causa;
     try {
+        accion_en_curso_ = true;
         (this->*accion)();
+        accion_en_curso_ = false;
         return;
     } catch (const std::bad_alloc&) {
         causa = u"No hay memoria suficiente."_s;
     } catch (const std::exception& error) {
         causa = QString::fromUtf8(error.what());
     }
+    accion_en_curso_ = false;
     // Si el usuario cerró la ventana, la causa es esa: no hay aviso.
     if (cierre_pedido_) return;
     herramientas_.Mostrar_mensaje(this, causa + u"\n\nEl programa se cerrará."_s, Titulo_mensajes);
