@@ -24,19 +24,20 @@
 namespace {
 
 const char* const Texto_ayuda =
-    "Uso: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"
+    "Modo de empleo: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"
     "\n"
     "Convierte la rejilla de texto ORIGEN en una rejilla ASCII de Esri: una cabecera de seis\n"
     "líneas y una fila de la rejilla por línea, con los valores copiados tal cual.\n"
     "DESTINO es, por omisión, ORIGEN sin sus cuatro últimos caracteres, más \"_reestruct.txt\".\n"
     "\n"
     "Opciones:\n"
-    "  --cabecera N   líneas de cabecera del origen (por omisión, las que halla la exploración)\n"
-    "  --columnas N   columnas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
-    "  --filas N      filas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
-    "  --explorar     sólo explora la cabecera y escribe \"LÍNEAS COLUMNAS FILAS\"\n"
-    "  -q, --silencio no muestra el progreso\n"
-    "  -h, --ayuda    muestra esta ayuda\n"
+    "  --cabecera N     líneas de cabecera del origen (por omisión, las que halla la exploración)\n"
+    "  --columnas N     columnas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
+    "  --filas N        filas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
+    "  --explorar       sólo explora la cabecera y escribe \"LÍNEAS COLUMNAS FILAS\"\n"
+    "  -q, --silencio   no muestra el progreso\n"
+    "  -h, --ayuda      muestra esta ayuda\n"
+    "  --version        muestra la versión del programa\n"
     "\n"
     "N es un número; si tiene decimales se redondea al entero más próximo.\n"
     "Salida: 0 si todo fue bien (los avisos empiezan por \"aviso:\"), 1 si la conversión falló,\n"
@@ -47,6 +48,7 @@ struct Argumentos {
     bool explorar = false;
     bool silencio = false;
     bool ayuda = false;
+    bool version = false;
     QStringList rutas;  // ORIGEN y, si lo hay, DESTINO
 };
 
@@ -68,6 +70,8 @@ QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
             a.silencio = true;
         } else if (arg == "-h" || arg == "--ayuda" || arg == "--help") {
             a.ayuda = true;
+        } else if (arg == "--version") {
+            a.version = true;
         } else {
             // Las tres opciones con número: "--filas N" o "--filas=N".
             const qsizetype igual = arg.indexOf('=');
@@ -92,7 +96,7 @@ QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
             }
         }
     }
-    if (a.ayuda) return {};
+    if (a.ayuda || a.version) return {};
     if (a.rutas.isEmpty()) return "falta el fichero de origen";
     if (a.rutas.size() > 2) return QString("sobra el argumento «%1»").arg(a.rutas[2]);
     if (a.explorar && (a.rutas.size() > 1 || a.cabecera || a.columnas || a.filas)) {
@@ -207,6 +211,10 @@ int main(int argc, char** argv) {
     }
     if (a.ayuda) {
         std::fputs(Texto_ayuda, stdout);
+        return 0;
+    }
+    if (a.version) {
+        std::puts("tesmalo-cli " TESMALO_VERSION);
         return 0;
     }
     try {
