@@ -46,48 +46,63 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
                    .arg(ruta, Razon(error)));
     };
 
-    // Un enlace simbólico al final de la ruta lo sigue el sistema hasta el fichero al que
-    // lleva; si no puede (un enlace colgado, un bucle, demasiados niveles), dice por qué.
-    // En las carpetas de la ruta los enlaces los sigue el sistema al abrir la carpeta.
-    QByteArray bytes = QFile::encodeName(ruta);
-    struct stat propio {};
-    if (::lstat(bytes.constData(), &propio) == 0) {
-        if (S_ISLNK(propio.st_mode)) {
-            char* real = ::realpath(bytes.constData(), nullptr);
-            if (real == nullptr) no_se_puede(errno);
-            bytes = real;
-            std::free(real);
+    // El sistema sigue la ruta entera, enlaces simbólicos incluidos (también los de /proc, como
+    // /dev/stdout), hasta lo que nombra; si no puede (un enlace colgado, un bucle, demasiados
+    // niveles, una carpeta que falta), dice por qué.
+    const QByteArray bytes = QFile::encodeName(ruta);
+    Descriptor objeto(::open(bytes.constData(), O_PATH | O_CLOEXEC));
+    QByteArray resuelta = bytes;
+    if (objeto.Fd() < 0) {
+        struct stat propio {};
+        if (errno != ENOENT || ::lstat(bytes.constData(), &propio) == 0) no_se_puede(errno);
+        d.tipo = Destino_resuelto::Tipo::Nuevo;  // no existe: se crea con ese nombre
+    } else {
+        if (::fstat(objeto.Fd(), &d.estado) != 0) no_se_puede(errno);
+        if (S_ISCHR(d.estado.st_mode) || S_ISFIFO(d.estado.st_mode)) {
+            // Un flujo se escribe en su sitio: se abre otra vez el mismo objeto, sin volver a
+            // resolver la ruta.
+            d.tipo = Destino_resuelto::Tipo::Flujo;
+            d.carpeta = Descriptor(::open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (d.carpeta.Fd() < 0) no_se_puede(errno);
+            d.nombre = std::to_string(objeto.Fd());
+            d.flujo = std::move(objeto);
+            return d;
         }
-    } else if (errno != ENOENT) {
-        no_se_puede(errno);
+        if (S_ISDIR(d.estado.st_mode))
+            Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: es una "
+                                  "carpeta.")
+                       .arg(ruta));
+        if (!S_ISREG(d.estado.st_mode))
+            Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: no es un "
+                                  "fichero normal, ni un dispositivo de caracteres ni una tubería "
+                                  "(es un zócalo o un dispositivo de bloques).")
+                       .arg(ruta));
+        // Un fichero normal se reemplaza por su nombre en su carpeta: la ruta sin enlaces.
+        d.tipo = Destino_resuelto::Tipo::Fichero;
+        char* real = ::realpath(bytes.constData(), nullptr);
+        if (real == nullptr) no_se_puede(errno);
+        resuelta = real;
+        std::free(real);
     }
 
-    const qsizetype barra = bytes.lastIndexOf('/');
+    const qsizetype barra = resuelta.lastIndexOf('/');
     const QByteArray carpeta = barra < 0 ? QByteArray(".") : barra == 0 ? QByteArray("/")
-                                                                         : bytes.left(barra);
-    d.nombre = bytes.mid(barra + 1).toStdString();
+                                                                         : resuelta.left(barra);
+    d.nombre = resuelta.mid(barra + 1).toStdString();
     if (d.nombre.empty() || d.nombre == "." || d.nombre == "..")
         Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: es una carpeta.")
                    .arg(ruta));
     d.carpeta = Descriptor(::open(carpeta.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (d.carpeta.Fd() < 0) no_se_puede(errno);
-
-    if (::fstatat(d.carpeta.Fd(), d.nombre.c_str(), &d.estado, 0) != 0) {
-        if (errno != ENOENT) no_se_puede(errno);
-        d.tipo = Destino_resuelto::Tipo::Nuevo;
-    } else if (S_ISREG(d.estado.st_mode)) {
-        d.tipo = Destino_resuelto::Tipo::Fichero;
-    } else if (S_ISCHR(d.estado.st_mode) || S_ISFIFO(d.estado.st_mode)) {
-        d.tipo = Destino_resuelto::Tipo::Flujo;
-    } else if (S_ISDIR(d.estado.st_mode)) {
-        Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: es una carpeta.")
+    // Lo que hay con ese nombre en esa carpeta debe ser lo que se resolvió; si alguien cambió
+    // algo entretanto, no se escribe.
+    struct stat ahora {};
+    const bool existe = ::fstatat(d.carpeta.Fd(), d.nombre.c_str(), &ahora, AT_SYMLINK_NOFOLLOW) == 0;
+    if (existe != (d.tipo == Destino_resuelto::Tipo::Fichero) ||
+        (existe && (ahora.st_dev != d.estado.st_dev || ahora.st_ino != d.estado.st_ino)))
+        Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: ha cambiado mientras "
+                              "se comprobaba.")
                    .arg(ruta));
-    } else {
-        Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: no es un fichero "
-                              "normal, ni un dispositivo de caracteres ni una tubería (es un "
-                              "zócalo o un dispositivo de bloques).")
-                   .arg(ruta));
-    }
     return d;
 }
 

@@ -51,6 +51,8 @@ struct Destino_resuelto {
     QString ruta;        // como la dio quien llama, para los mensajes
     Descriptor carpeta;  // la carpeta en que el sistema resolvió la ruta (O_PATH)
     std::string nombre;  // el nombre del fichero dentro de esa carpeta
+    Descriptor flujo;    // un flujo, tal como se resolvió (O_PATH); `carpeta` y `nombre` lo
+                         // nombran en /proc/self/fd para abrirlo de nuevo para escribir
     Tipo tipo = Tipo::Nuevo;
     struct stat estado {};  // del fichero al que lleva la ruta, si existe
 };
