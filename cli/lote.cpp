@@ -47,8 +47,10 @@ QByteArray Local(const QString& texto) {
 class Informe_lote {
   public:
     Informe_lote(bool barra, int trabajos, qint64 bytes_total, int ficheros)
-        : barra_(barra), en_curso_(static_cast<std::size_t>(trabajos)),
-          bytes_total_(bytes_total), ficheros_(ficheros) {}
+        : barra_(barra),
+          en_curso_(static_cast<std::size_t>(trabajos)),
+          bytes_total_(bytes_total),
+          ficheros_(ficheros) {}
 
     // El hilo `hueco` lleva hechos `bytes` de su origen actual.
     void Avanzar(int hueco, qint64 bytes) {
@@ -150,7 +152,8 @@ void Convertir_trabajo(const Pedido_lote& pedido, const Trabajo_lote& t, qint64 
         const tesmalo::Resumen_conversion r =
             tesmalo::Transfromar_cab(cabecera, columnas, filas, t.origen, t.destino, progreso);
         const QStringList avisos = Textos_avisos(r);
-        for (const QString& aviso : avisos) informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");
+        for (const QString& aviso : avisos)
+            informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");
         ++(avisos.isEmpty() ? cuentas.convertidos : cuentas.con_avisos);
     } catch (const std::exception& e) {
         informe.Escribir("tesmalo-cli: error: " + origen + ": " + e.what() + "\n");
@@ -168,16 +171,17 @@ QStringList Textos_avisos(const tesmalo::Resumen_conversion& r) {
                       .arg(r.filas_escritas)
                       .arg(r.filas_cabecera);
     if (r.valores_descartados != 0)
-        avisos << QString("se descartaron %1 valores (sobrantes al final de un bloque de filas o "
-                          "de una fila incompleta)")
+        avisos << QString(
+                      "se descartaron %1 valores (sobrantes al final de un bloque de filas o "
+                      "de una fila incompleta)")
                       .arg(r.valores_descartados);
     return avisos;
 }
 
 bool Se_lee_una_vez(const QString& ruta) {
     struct stat estado {};
-    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 &&
-           !S_ISREG(estado.st_mode) && !S_ISDIR(estado.st_mode);
+    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 && !S_ISREG(estado.st_mode) &&
+           !S_ISDIR(estado.st_mode);
 }
 
 Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
@@ -231,7 +235,8 @@ int Convertir_lote(const Pedido_lote& pedido) {
         return 2;
     }
     const int n = static_cast<int>(plan.trabajos.size());
-    const int hilos = std::min(n, pedido.trabajos > 0 ? pedido.trabajos : QThread::idealThreadCount());
+    const int hilos =
+        std::min(n, pedido.trabajos > 0 ? pedido.trabajos : QThread::idealThreadCount());
     std::vector<qint64> bytes;
     qint64 total = 0;
     for (const Trabajo_lote& t : plan.trabajos) total += bytes.emplace_back(Tamano(t.origen));

@@ -44,7 +44,7 @@ struct Pedido_lote {
     QStringList origenes;
     // Si están las tres, valen para todos los orígenes; si no, cada origen se explora.
     std::optional<qint32> cabecera, columnas, filas;
-    int trabajos = 0;  // conversiones a la vez; 0 es tantas como procesadores
+    int trabajos = 0;    // conversiones a la vez; 0 es tantas como procesadores
     bool barra = false;  // una barra de progreso del lote en stderr
 };
 

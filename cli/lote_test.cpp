@@ -43,9 +43,8 @@ QByteArray Leer(const QString& ruta) {
 
 // Todo lo que hay en `carpeta`, ocultos incluidos (un temporal olvidado se vería).
 QStringList Contenido(const QString& carpeta) {
-    return QDir(carpeta).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                       QDir::NoDotAndDotDot,
-                                   QDir::Name);
+    return QDir(carpeta).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Copia las rejillas de muestra a `carpeta` y devuelve sus nombres.
@@ -53,7 +52,8 @@ QStringList Copiar_muestras(const QString& carpeta) {
     const QDir muestras(qEnvironmentVariable("TESMALO_MUESTRAS", TESMALO_MUESTRAS_FUENTE));
     const QStringList nombres = muestras.entryList(QDir::Files, QDir::Name);
     for (const QString& n : nombres)
-        if (!QFile::copy(muestras.filePath(n), carpeta + '/' + n)) qFatal("no se pudo copiar %s", qPrintable(n));
+        if (!QFile::copy(muestras.filePath(n), carpeta + '/' + n))
+            qFatal("no se pudo copiar %s", qPrintable(n));
     return nombres;
 }
 
@@ -91,11 +91,12 @@ class Lote_test : public QObject {
         for (const QString& m : malos)
             QVERIFY2(std::ranges::count_if(lineas,
                                            [&](const QByteArray& l) {
-                                               return l.startsWith("tesmalo-cli: error: " +
-                                                                   m.toUtf8() + ": ");
+                                               return l.startsWith(
+                                                   "tesmalo-cli: error: " + m.toUtf8() + ": ");
                                            }) == 1,
                      qPrintable(m));
-        const Resultado suelto = Lanzar({"aviso.asc", "../sueltos/aviso_reestruct.txt"}, t + "/origen");
+        const Resultado suelto =
+            Lanzar({"aviso.asc", "../sueltos/aviso_reestruct.txt"}, t + "/origen");
         QCOMPARE(suelto.errores, QByteArray("aviso: se descartaron 1 valores (sobrantes al final "
                                             "de un bloque de filas o de una fila incompleta)\n"));
         QVERIFY(lineas.contains("aviso: aviso.asc: " + suelto.errores.mid(7).trimmed()));
@@ -124,8 +125,9 @@ class Lote_test : public QObject {
             << QStringList{"«a/zona1.asc» y «a/zona1.asc»"};
         QTest::newRow("destino que es un origen")
             << QStringList{"-d", "salida/", "salida/zona1_reestruct.txt", "a/zona1.asc"}
-            << QStringList{"el destino de «a/zona1.asc», «salida/zona1_reestruct.txt», es uno "
-                           "de los orígenes"};
+            << QStringList{
+                   "el destino de «a/zona1.asc», «salida/zona1_reestruct.txt», es uno "
+                   "de los orígenes"};
         QTest::newRow("destino que es un origen por un enlace")
             << QStringList{"-d", "salida", "a/zona1.asc", "enlace.asc"}
             << QStringList{"«a/zona1.asc», «salida/zona1_reestruct.txt», es uno de los orígenes"};
@@ -137,8 +139,8 @@ class Lote_test : public QObject {
             << QStringList{"«a/zona1.asc» no es una carpeta"};
         QTest::newRow("-j 0") << QStringList{"-j", "0", "-d", "salida", "a/zona1.asc"}
                               << QStringList{"--trabajos necesita al menos 1"};
-        QTest::newRow("-j sin -d") << QStringList{"-j", "2", "a/zona1.asc"}
-                                   << QStringList{"sólo valen con -d"};
+        QTest::newRow("-j sin -d")
+            << QStringList{"-j", "2", "a/zona1.asc"} << QStringList{"sólo valen con -d"};
     }
     void rechazos() {
         QFETCH(QStringList, argumentos);

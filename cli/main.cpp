@@ -274,7 +274,8 @@ int Ejecutar(const Argumentos& a) {
     }
     Cerrar_barra(barra);
     if (barra.activa) Escribir(stderr, QString("Destino escrito: %1\n").arg(destino));
-    for (const QString& aviso : tesmalo_cli::Textos_avisos(r)) Escribir(stderr, "aviso: " + aviso + "\n");
+    for (const QString& aviso : tesmalo_cli::Textos_avisos(r))
+        Escribir(stderr, "aviso: " + aviso + "\n");
     return 0;
 }
 
