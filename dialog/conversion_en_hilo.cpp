@@ -12,9 +12,8 @@ Conversion_en_hilo::Conversion_en_hilo(Datos datos, std::function<void()> desper
               .Indicar_fin = [this] { Indicar_fin(); },
           };
           try {
-              resumen_ = Transfromar_cab(datos.Int_filesCap, datos.Lng_Soncolumn,
-                                         datos.Lng_Sonfila, datos.Ruta_origen,
-                                         datos.Ruta_destino, progreso);
+              resumen_ = Transfromar_cab(datos.Int_filesCap, datos.Lng_Soncolumn, datos.Lng_Sonfila,
+                                         datos.Ruta_origen, datos.Ruta_destino, progreso);
           } catch (...) {
               error_ = std::current_exception();
           }
@@ -80,8 +79,8 @@ void Conversion_en_hilo::Comprobar_detenida() {
 std::optional<Conversion_en_hilo::Aviso> Conversion_en_hilo::Tomar(bool hasta_el_final) {
     std::lock_guard bloqueo(cerrojo_);
     if (cola_.empty()) return std::nullopt;
-    if (!hasta_el_final && (cola_.front().tipo == Aviso::Tipo::Fin ||
-                            cola_.front().tipo == Aviso::Tipo::Terminada))
+    if (!hasta_el_final &&
+        (cola_.front().tipo == Aviso::Tipo::Fin || cola_.front().tipo == Aviso::Tipo::Terminada))
         return std::nullopt;
     const Aviso aviso = cola_.front();
     cola_.pop_front();

@@ -85,7 +85,8 @@ void UserForm1::Esperar_en_hilo(const std::function<void()>& trabajo) {
             error = std::current_exception();
         }
         hecho = true;
-        QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);  // despierta la espera
+        QMetaObject::invokeMethod(
+            this, [] {}, Qt::QueuedConnection);  // despierta la espera
     });
     while (!hecho) herramientas_.Esperar_eventos();
     hilo.join();
@@ -107,8 +108,10 @@ void UserForm1::CommandButton2_Click() {
     // así que una caja abierta retiene el nombre del destino hasta que se cierra. Los botones
     // siguen ocultos: no empieza otra acción.
     Conversion_en_hilo conversion(
-        {Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen, Ruta_destino},
-        [this] { QMetaObject::invokeMethod(this, [this] { Atender_avisos(); }, Qt::QueuedConnection); });
+        {Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen, Ruta_destino}, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { Atender_avisos(); }, Qt::QueuedConnection);
+        });
     conversion_ = &conversion;
     using Tipo = Conversion_en_hilo::Aviso::Tipo;
     for (;;) {

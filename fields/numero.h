@@ -8,8 +8,8 @@
 // tres) vale aunque la configuración no agrupe números tan cortos: con es_ES «1.000» es mil,
 // antes que uno en la forma llana. Lo que no está bien agrupado sigue yendo a la forma llana:
 // con es_ES «12.5» es doce y medio, porque los ficheros de rejilla siempre usan el punto (y
-// «-999.000», bien agrupado, es menos novecientos noventa y nueve mil). No son números el texto vacío, las palabras,
-// «inf», «nan», «infinity» ni las formas hexadecimales.
+// «-999.000», bien agrupado, es menos novecientos noventa y nueve mil). No son números el texto
+// vacío, las palabras, «inf», «nan», «infinity» ni las formas hexadecimales.
 //
 // La configuración del usuario es la predeterminada de Qt (QLocale()), que sigue a la del
 // sistema salvo que alguien llame a QLocale::setDefault; las pruebas la fijan así.

@@ -57,7 +57,8 @@ void Cerrar_tambien_bloqueada(QWidget* ventana) {
     auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection()) return;
     xcb_connection_t* conexion = x11->connection();
-    new Filtro_cierre(ventana, Atomo(conexion, "WM_PROTOCOLS"), Atomo(conexion, "WM_DELETE_WINDOW"));
+    new Filtro_cierre(ventana, Atomo(conexion, "WM_PROTOCOLS"),
+                      Atomo(conexion, "WM_DELETE_WINDOW"));
 }
 
 }  // namespace tesmalo

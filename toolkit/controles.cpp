@@ -144,8 +144,8 @@ class Teclado_de_escritorio : public QObject {
         auto* control = static_cast<QWidget*>(objeto);
         // Con Ctrl+Alt se escriben caracteres en algunos teclados; eso sí se deja pasar.
         const Qt::KeyboardModifiers mods = tecla->modifiers();
-        if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) &&
-            !tecla->text().isEmpty() && control->testAttribute(Qt::WA_InputMethodEnabled))
+        if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !tecla->text().isEmpty() &&
+            control->testAttribute(Qt::WA_InputMethodEnabled))
             return true;
         auto* boton = qobject_cast<QPushButton*>(control);
         const bool intro = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter;

@@ -39,8 +39,8 @@ QString Pedir_texto_qt(QWidget* padre, const QString& indicacion, const QString&
     if (linea) {
         const QFontMetrics medida(linea->font());
         // Lo que la caja ocupa fuera del campo, más el borde y los márgenes de este.
-        const int resto = caja.sizeHint().width() - linea->sizeHint().width() +
-                          medida.horizontalAdvance(u"MM"_s);
+        const int resto =
+            caja.sizeHint().width() - linea->sizeHint().width() + medida.horizontalAdvance(u"MM"_s);
         const QScreen* pantalla = padre ? padre->screen() : QGuiApplication::primaryScreen();
         const int maximo = pantalla ? pantalla->availableGeometry().width() * 9 / 10 : 1 << 20;
         const int deseado = resto + std::max(medida.horizontalAdvance(predeterminado),

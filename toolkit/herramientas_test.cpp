@@ -9,12 +9,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
