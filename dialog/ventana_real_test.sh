@@ -94,10 +94,6 @@ capturar() {
     sleep 0.3
     import -window "$1" "$capturas/$2"
 }
-# pulsar NÚMERO X_PUNTOS Y_PUNTOS: clic en ese punto del área de cliente (96 ppp: 4/3 px por pt).
-pulsar() {
-    xdotool mousemove --window "$1" "$(($2 * 4 / 3))" "$(($3 * 4 / 3))" click 1
-}
 # sin_ventana TÍTULO QUÉ: tras dar tiempo a que aparezca, no debe verse ninguna con ese título.
 sin_ventana() {
     sleep 0.4
