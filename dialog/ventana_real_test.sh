@@ -17,10 +17,10 @@
 # recibe el foco al ocultarse el botón) y se pulsa Tab: el mensaje del campo sale enseguida,
 # porque la conversión corre en otro hilo, y el destino no toma su nombre hasta que se cierra.
 #
-# Después, cerrar la ventana durante una conversión que espera una lectura lenta (strace retrasa
-# 2,5 s cada lectura del origen tras las dos primeras): con letras en un campo, y con el mensaje de
-# un campo rechazado abierto. El proceso debe acabar en menos de un segundo, sin mensaje, sin
-# destino y sin temporal.
+# Después, cerrar la ventana durante una conversión que espera una lectura lenta (strace,
+# enganchado tras elegir el origen, retrasa 2,5 s cada lectura de la conversión tras las dos
+# primeras): con letras en un campo, y con el mensaje de un campo rechazado abierto. El proceso
+# debe acabar en menos de un segundo, sin mensaje, sin destino y sin temporal.
 #
 # Con la configuración española, además, una cabecera con «ncols 1.000» da filas de mil valores.
 #
@@ -29,6 +29,7 @@
 # no se da. Sale con 77 (prueba omitida) si faltan Xvfb, xdotool, import o strace, o la
 # configuración regional pedida.
 set -euo pipefail
+shopt -s inherit_errexit  # un fallo dentro de $(...) también acaba la prueba
 
 programa="$1"
 capturas="$2"
@@ -44,15 +45,18 @@ locale -a | grep -qix "$(echo "$local" | sed 's/UTF-8/utf8/I')" ||
     { echo "falta la configuración regional $local: prueba omitida"; exit 77; }
 
 carpeta="$(mktemp -d)"
-pid_x="" pid_programa=""
+pid_x="" pid_programa="" pid_strace=""
 limpiar() {
     if [ -n "$pid_programa" ]; then kill "$pid_programa" 2>/dev/null || true; fi
+    if [ -n "$pid_strace" ]; then kill "$pid_strace" 2>/dev/null || true; fi
     if [ -n "$pid_x" ]; then kill "$pid_x" 2>/dev/null || true; fi
     rm -rf "$carpeta"
 }
 trap limpiar EXIT
 fallar() {
-    echo "FALLO: $*" >&2
+    echo "FALLO ($local): $*" >&2
+    # Lo que se veía al fallar, para saber por qué.
+    [ -n "${DISPLAY:-}" ] && import -window root "$capturas/fallo.png" 2>/dev/null || true
     exit 1
 }
 
@@ -69,6 +73,7 @@ export DISPLAY=":$(head -n 1 "$carpeta/pantalla")"
 unset LC_ALL LC_NUMERIC LC_MESSAGES LANGUAGE
 export QT_QPA_PLATFORM=xcb LANG="$local"
 mkdir -p "$capturas"
+rm -f "$capturas/fallo.png"
 
 {
     printf 'ncols 3\nnrows %d\nxllcorner 258.000\nyllcorner 448.500\n' "$filas"
@@ -99,8 +104,9 @@ sin_ventana() {
     sleep 0.4
     if xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; then fallar "$2"; fi
 }
-# elegir_origen VENTANA RUTA: Intro sobre CommandButton1, que tiene el foco, abre el selector;
-# se escribe RUTA y se acepta la propuesta de destino. Escribe el número de la caja del destino.
+# elegir_origen VENTANA NOMBRE: Intro sobre CommandButton1, que tiene el foco, abre el selector
+# (en la carpeta de trabajo del programa); se escribe NOMBRE y se acepta. Escribe el número de la
+# caja del destino.
 elegir_origen() {
     xdotool windowfocus --sync "$1" key Return
     local selector
@@ -179,23 +185,31 @@ cerrar_en_marcha() {
         printf 'cellsize 15.000\nnodata_value -999.000\n'
         (yes '1.5 2.25 -999' || true) | head -c 4200000
     } >"$lenta/lenta.asc"
-    # strace cuenta las lecturas de cada hilo: la conversión, en el suyo, lee dos bloques y
-    # espera 2,5 s en la tercera lectura. strace acaba cuando acaba esa espera, aunque el
-    # programa haya acabado antes.
-    (cd "$lenta" && exec strace -f -o /dev/null -P "$lenta/lenta.asc" -e trace=read \
-        -e inject=read:delay_enter=2500000:when=3+ "$programa" 2>>"$carpeta/strace.log") &
+    (cd "$lenta" && exec "$programa") &
     pid_programa=$!
-    local ventana caja pid_tesmalo
+    local ventana caja
     ventana=$(esperar_ventana "Tranformar fichero DTM")
-    pid_tesmalo=$(ps -o pid= --ppid "$pid_programa" | head -n 1 | tr -d ' ')
-    caja=$(elegir_origen "$ventana" "$lenta/lenta.asc")
+    caja=$(elegir_origen "$ventana" lenta.asc)
     xdotool windowfocus --sync "$caja" key Return
     esperar_cierre "$caja"
-    xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
+    # strace se engancha ya elegido el origen, y cuenta las lecturas de cada hilo: la conversión,
+    # en el suyo, lee dos bloques y espera 2,5 s en la tercera lectura. strace acaba cuando acaba
+    # esa espera, aunque el programa haya acabado antes.
+    strace -f -p "$pid_programa" -o /dev/null -P "$lenta/lenta.asc" -e trace=read \
+        -e inject=read:delay_enter=2500000:when=3+ 2>"$carpeta/strace.log" &
+    pid_strace=$!
     for _ in $(seq 100); do
-        [ "$(xdotool getwindowname "$ventana")" = "Reestructurando" ] && break
+        grep -q attached "$carpeta/strace.log" && break
         sleep 0.05
     done
+    xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
+    local titulo=""
+    for _ in $(seq 200); do
+        titulo=$(xdotool getwindowname "$ventana")
+        [ "$titulo" = "Reestructurando" ] && break
+        sleep 0.05
+    done
+    [ "$titulo" = "Reestructurando" ] || fallar "cerrar ($*): la conversión no arrancó"
     xdotool key --delay 20 "$@"
     case " $* " in *" Tab "*) esperar_ventana "Tesmalo" >/dev/null ;; esac
     local antes
@@ -204,7 +218,7 @@ cerrar_en_marcha() {
     # Acabado es que ya no está o que sólo queda por recoger (Z).
     local tardo=""
     for _ in $(seq 200); do
-        case "$(ps -o stat= -p "$pid_tesmalo")" in
+        case "$(ps -o stat= -p "$pid_programa")" in
             "" | Z*)
                 tardo=$((($(date +%s%N) - antes) / 1000000))
                 break
@@ -215,9 +229,11 @@ cerrar_en_marcha() {
     [ -n "$tardo" ] || fallar "cerrar ($*) no acabó el proceso en 2 s"
     [ "$tardo" -lt 1000 ] || fallar "cerrar ($*) tardó $tardo ms en acabar el proceso"
     local estado=0
-    wait "$pid_programa" || estado=$?  # el de strace es el del programa
+    wait "$pid_programa" || estado=$?
     pid_programa=""
     [ "$estado" -eq 0 ] || fallar "cerrar ($*): el programa salió con $estado"
+    wait "$pid_strace" || true
+    pid_strace=""
     local quedan
     quedan=$(ls -A "$lenta")
     [ "$quedan" = "lenta.asc" ] || fallar "cerrar ($*) dejó: $quedan"
@@ -238,7 +254,7 @@ if [[ "$local" == es_* ]]; then
     (cd "$grupos" && exec "$programa") &
     pid_programa=$!
     ventana=$(esperar_ventana "Tranformar fichero DTM")
-    caja=$(elegir_origen "$ventana" "$grupos/grupos.asc")
+    caja=$(elegir_origen "$ventana" grupos.asc)
     xdotool windowfocus --sync "$caja" key Return
     esperar_cierre "$caja"
     xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
