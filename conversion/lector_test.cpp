@@ -127,8 +127,9 @@ class Lector_test : public QObject {
         QTest::newRow("diez por línea") << Cifras(100, 10) << 95ll << true
                                         << " " + Cifras(95, 1000).chopped(1) << 95ll << 10ll
                                         << QByteArray(" 5 6 7 8 9");
-        QTest::newRow("CRLF partido entre bloques") << a63 + "\r\nb\n" << 2ll << false
-                                                    << a63 + " b" << 2ll << 2ll << QByteArray();
+        QTest::newRow("CRLF partido entre bloques")
+            << a63 + "\r\nb" + QByteArray(100, ' ') + "c\n" << 2ll << false << a63 + " b" << 2ll
+            << 2ll << QByteArray(" c");
         QTest::newRow("campo que acaba en el byte 64") << a63 + "a b" << 1ll << false
                                                        << a63 + "a" << 1ll << 1ll << QByteArray(" b");
         QTest::newRow("racha de espacios entre bloques") << "a" + QByteArray(100, ' ') + "b" << 2ll
