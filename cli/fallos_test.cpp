@@ -41,8 +41,12 @@ struct Hijo {
 
 // Lanza tesmalo-cli con `argumentos` en `carpeta`. Con `limite_fichero` >= 0 no puede escribir
 // ficheros de más bytes (como un disco lleno: la escritura falla con EFBIG, sin la señal).
-Hijo Iniciar(const QStringList& argumentos, const QString& carpeta, qint64 limite_fichero = -1) {
-    std::vector<std::string> textos{TESMALO_CLI};
+// Con `delante` (por ejemplo, setpriv y sus opciones), se lanza eso con tesmalo-cli detrás.
+Hijo Iniciar(const QStringList& argumentos, const QString& carpeta, qint64 limite_fichero = -1,
+             const QStringList& delante = {}) {
+    std::vector<std::string> textos;
+    for (const QString& a : delante) textos.push_back(a.toStdString());
+    textos.push_back(TESMALO_CLI);
     for (const QString& a : argumentos) textos.push_back(a.toStdString());
     std::vector<char*> argv;
     for (std::string& t : textos) argv.push_back(t.data());
@@ -62,7 +66,7 @@ Hijo Iniciar(const QStringList& argumentos, const QString& carpeta, qint64 limit
             signal(SIGXFSZ, SIG_IGN);
         }
         if (chdir(dir.c_str()) != 0) _exit(126);
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(salida[1]);
@@ -94,8 +98,20 @@ Resultado Esperar(const Hijo& hijo) {
 }
 
 Resultado Lanzar(const QStringList& argumentos, const QString& carpeta,
-                 qint64 limite_fichero = -1) {
-    return Esperar(Iniciar(argumentos, carpeta, limite_fichero));
+                 qint64 limite_fichero = -1, const QStringList& delante = {}) {
+    return Esperar(Iniciar(argumentos, carpeta, limite_fichero, delante));
+}
+
+// Como root, los casos de permisos se lanzan como un usuario sin privilegios (nobody), para
+// que los permisos cuenten; la carpeta del caso tiene que ser suya.
+const QStringList Sin_privilegios{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+
+// Una orden de bash en `carpeta`, con $CLI (tesmalo-cli) y $MUESTRAS (las rejillas de muestra)
+// a mano; para los casos que necesitan enlaces, tuberías, señales o fallos provocados.
+Resultado En_bash(const QString& orden, const QString& carpeta) {
+    const QString entorno = QStringLiteral("export CLI='%1' MUESTRAS='%2'\n")
+                                .arg(TESMALO_CLI, TESMALO_MUESTRAS_FUENTE);
+    return Esperar(Iniciar({}, carpeta, -1, {"bash", "-c", entorno + orden, "bash"}));
 }
 
 // Un contador de /proc/PID/io (rchar: bytes leídos; wchar: bytes escritos), o -1.
@@ -223,11 +239,203 @@ class Fallos_test : public QObject {
         QVERIFY2(errores.contains(causa), qPrintable(errores));
     }
 
+
+    // Casos en bash: `preparar` monta el caso (con src.asc, copia de zona1.asc, y ref.txt, su
+    // conversión), `orden` lanza tesmalo-cli y su código y sus errores se comprueban, y
+    // `comprobar` debe acabar bien después: qué ficheros quedan y qué tienen.
+  private:
+    static void Columnas_bash() {
+        QTest::addColumn<QString>("preparar");
+        QTest::addColumn<QString>("orden");
+        QTest::addColumn<int>("codigo");
+        QTest::addColumn<QString>("causa");  // en stderr; vacío si stderr debe estar vacío
+        QTest::addColumn<QString>("comprobar");
+    }
+    void Caso_bash() {
+        QFETCH(QString, preparar);
+        QFETCH(QString, orden);
+        QFETCH(int, codigo);
+        QFETCH(QString, causa);
+        QFETCH(QString, comprobar);
+        const QString base = "cp \"$MUESTRAS/zona1.asc\" src.asc && cp src.asc otro.asc && "
+                             "\"$CLI\" -q src.asc ref.txt\n";
+        const Resultado montado = En_bash("set -e\n" + base + preparar, caso_);
+        if (montado.codigo == 77) QSKIP(montado.errores.constData());
+        QVERIFY2(montado.codigo == 0, montado.errores.constData());
+        const Resultado r = En_bash(orden, caso_);
+        QVERIFY2(r.codigo == codigo, qPrintable(QString("código %1: %2").arg(r.codigo)
+                                                     .arg(QString::fromUtf8(r.errores))));
+        if (causa.isEmpty())
+            QCOMPARE(r.errores, QByteArray());
+        else
+            QVERIFY2(QString::fromUtf8(r.errores).contains(causa), r.errores.constData());
+        const Resultado visto = En_bash("set -e\n" + comprobar, caso_);
+        QVERIFY2(visto.codigo == 0, qPrintable("falló: " + comprobar + "\n" +
+                                               QString::fromUtf8(visto.errores)));
+    }
+    // Ningún temporal ni fichero nuevo en la carpeta del caso.
+    static QString Solo(const QString& ficheros) {
+        return QStringLiteral("[ \"$(ls -A | sort | tr '\\n' ' ')\" = \"%1 \" ]").arg(ficheros);
+    }
+
   private slots:
+    // El destino es lo que resuelve el sistema, una vez: un enlace que no puede seguir es un
+    // error, y nunca se escribe el origen ni otro fichero que el resuelto.
+    void destino_resuelto_por_el_sistema_data() {
+        Columnas_bash();
+        const QString intacto = "cmp src.asc \"$MUESTRAS/zona1.asc\"";
+        QTest::newRow("enlace a través de una carpeta que no existe")
+            << "ln -s nohay/../src.asc d.txt" << "\"$CLI\" -q src.asc d.txt" << 1
+            << "«d.txt»" << intacto;
+        QTest::newRow("enlace relativo dentro de una carpeta enlazada")
+            << "mkdir -p real/sub; ln -s real/sub lnk; ln -s ../src.asc real/sub/d.txt"
+            << "\"$CLI\" -q otro.asc lnk/d.txt" << 1 << "«lnk/d.txt»"
+            << intacto + " && [ ! -e real/src.asc ]";
+        QTest::newRow("cadena de 41 enlaces al origen")
+            << "ln -s src.asc e1; for i in $(seq 2 41); do ln -s e$((i-1)) e$i; done"
+            << "\"$CLI\" -q src.asc e41" << 1 << "«e41»" << intacto;
+        QTest::newRow("cadena de 40 enlaces al origen")
+            << "ln -s src.asc e1; for i in $(seq 2 40); do ln -s e$((i-1)) e$i; done"
+            << "\"$CLI\" -q src.asc e40" << 1 << "es el mismo fichero de origen" << intacto;
+        QTest::newRow("enlace a través de una carpeta enlazada, a un fichero")
+            << "mkdir -p real/sub; ln -s real/sub lnk; ln -s ../x.txt real/sub/d.txt; "
+               "echo viejo > real/x.txt"
+            << "\"$CLI\" -q src.asc lnk/d.txt" << 0 << ""
+            << "cmp real/x.txt ref.txt && [ -L real/sub/d.txt ] && " + intacto;
+    }
+    void destino_resuelto_por_el_sistema() { Caso_bash(); }
+
+    // Un destino que existe y no es un fichero normal nunca se reemplaza: un dispositivo de
+    // caracteres o una tubería se escribe en su sitio, lo demás se rechaza antes de leer.
+    void destino_que_no_es_un_fichero_data() {
+        Columnas_bash();
+        QTest::newRow("dispositivo nulo")
+            << "[ $(id -u) = 0 ] || { echo 'mknod necesita root' >&2; exit 77; }; mknod nulo c 1 3"
+            << "\"$CLI\" -q src.asc nulo" << 0 << "" << "[ -c nulo ]";
+        QTest::newRow("tubería con nombre")
+            << "mkfifo fifo"
+            << "cat fifo > leido.txt & \"$CLI\" -q src.asc fifo; c=$?; wait; exit $c" << 0 << ""
+            << "[ -p fifo ] && cmp leido.txt ref.txt";
+        QTest::newRow("/dev/stdout en una tubería")
+            << "" << "\"$CLI\" -q src.asc /dev/stdout | cat > leido.txt; exit ${PIPESTATUS[0]}"
+            << 0 << "" << "cmp leido.txt ref.txt";
+        QTest::newRow("zócalo")
+            << "python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind(\"zocalo\")'"
+            << "\"$CLI\" -q src.asc zocalo" << 1 << "zócalo" << "[ -S zocalo ]";
+    }
+    void destino_que_no_es_un_fichero() { Caso_bash(); }
+
+    // Un nombre cuyos bytes no son texto del sistema no se cambia por otro: se rechaza.
+    void nombres_que_no_son_texto_data() {
+        Columnas_bash();
+        const QString raro = "$'v\\xfe.txt'", cambiado = "$'v\\xef\\xbf\\xbd.txt'";
+        QTest::newRow("destino")
+            << "echo viejo > " + cambiado << "\"$CLI\" -q src.asc " + raro << 2
+            << "no es texto válido"
+            << "[ \"$(cat " + cambiado + ")\" = viejo ] && [ ! -e " + raro + " ] && rm " + cambiado;
+        QTest::newRow("origen")
+            << "cp src.asc " + raro << "\"$CLI\" -q " + raro + " d.txt" << 2
+            << "no es texto válido" << "[ ! -e d.txt ] && rm " + raro;
+    }
+    void nombres_que_no_son_texto() { Caso_bash(); }
+
+    // Un fallo al llevar el temporal a disco es un fallo: sin destino nuevo, el viejo intacto.
+    void fallo_al_llevar_a_disco_data() {
+        Columnas_bash();
+        for (const char* llamada : {"fdatasync", "sync_file_range"})
+            QTest::newRow(llamada)
+                << "echo viejo > d.txt"
+                << QStringLiteral("strace -f -o /dev/null -e inject=%1:error=EIO "
+                                  "\"$CLI\" -q src.asc d.txt").arg(llamada)
+                << 1 << "«d.txt»" << "[ \"$(cat d.txt)\" = viejo ] && " + Solo("d.txt otro.asc ref.txt src.asc");
+    }
+    void fallo_al_llevar_a_disco() { Caso_bash(); }
+
+    // Un origen que sólo se puede leer una vez no se explora y después se vuelve a abrir.
+    void origen_que_solo_se_lee_una_vez_data() {
+        Columnas_bash();
+        const QString tres = " --cabecera 6 --columnas 401 --filas 301 ";
+        QTest::newRow("tubería sin las tres opciones")
+            << "" << "cat src.asc | timeout -s KILL 20 \"$CLI\" -q /dev/stdin d.txt" << 2
+            << "--cabecera, --columnas y --filas" << "[ ! -e d.txt ]";
+        QTest::newRow("FIFO sin escritor, sin las tres opciones")
+            << "mkfifo fifo" << "timeout -s KILL 20 \"$CLI\" -q fifo d.txt" << 2
+            << "--cabecera, --columnas y --filas" << "[ ! -e d.txt ]";
+        QTest::newRow("tubería con las tres opciones")
+            << "" << "cat src.asc | \"$CLI\" -q" + tres + "/dev/stdin d.txt" << 0 << ""
+            << "cmp d.txt ref.txt";
+    }
+    void origen_que_solo_se_lee_una_vez() { Caso_bash(); }
+
+    // Ctrl+C y SIGTERM actúan esté donde esté el programa: sin destino, sin temporal, con el
+    // código que esperan los intérpretes de órdenes. (El tope de 20 s sólo evita colgarse.)
+    void senales_en_una_espera_data() {
+        Columnas_bash();
+        const QString tres = " --cabecera 6 --columnas 401 --filas 301 ";
+        const QString lanzar = "timeout -s KILL 20 \"$CLI\" -q" + tres;
+        for (const auto& [senal, codigo] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
+            QTest::newRow(qPrintable(QStringLiteral("SIG%1 abriendo un FIFO sin escritor").arg(senal)))
+                << "mkfifo fifo"
+                << lanzar + "fifo d.txt & p=$!; sleep 0.3; kill -" + senal + " $p; wait $p"
+                << codigo << "" << "[ ! -e d.txt ] && " + Solo("d.txt fifo otro.asc ref.txt src.asc").replace("d.txt ", "");
+            QTest::newRow(qPrintable(QStringLiteral("SIG%1 leyendo una tubería parada").arg(senal)))
+                << "mkfifo fifo"
+                << lanzar + "fifo d.txt & p=$!; exec 3>fifo; head -c 300000 src.asc >&3; "
+                            "sleep 0.5; kill -" + senal + " $p; wait $p"
+                << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
+        }
+    }
+    void senales_en_una_espera() { Caso_bash(); }
+
+    // Los límites del sistema dan mensajes, no señales ni «Unknown error».
+    void limites_data() {
+        Columnas_bash();
+        QTest::newRow("ulimit -f")
+            << "" << "ulimit -f 100; \"$CLI\" -q src.asc d.txt" << 1 << "«d.txt»"
+            << "[ ! -e d.txt ]";
+        const QString largo = "n=$(printf 'a%.0s' $(seq 1 254)); ";
+        QTest::newRow("destino existente de 254 bytes de nombre")
+            << largo + "echo viejo > $n" << largo + "\"$CLI\" -q src.asc $n" << 0 << ""
+            << largo + "cmp $n ref.txt";
+    }
+    void limites() { Caso_bash(); }
+
+    // Lo que el usuario tenía se queda: permisos y, como root, dueño del destino reemplazado;
+    // y un fallo al escribir en stdout es un fallo.
+    void lo_que_el_usuario_tiene_data() {
+        Columnas_bash();
+        QTest::newRow("permisos y dueño, como root")
+            << "[ $(id -u) = 0 ] || { echo 'chown necesita root' >&2; exit 77; }; "
+               "echo viejo > d.txt; chown 65534:65534 d.txt; chmod 4751 d.txt"
+            << "\"$CLI\" -q src.asc d.txt" << 0 << ""
+            << "[ \"$(stat -c '%a %u %g' d.txt)\" = '4751 65534 65534' ] && cmp d.txt ref.txt";
+        QTest::newRow("--explorar a /dev/full")
+            << "" << "\"$CLI\" --explorar src.asc > /dev/full" << 1
+            << "salida estándar" << "true";
+        QTest::newRow("--ayuda a /dev/full")
+            << "" << "\"$CLI\" --ayuda > /dev/full" << 1 << "salida estándar" << "true";
+    }
+    void lo_que_el_usuario_tiene() { Caso_bash(); }
+
+    // Los mensajes dicen dónde está el fallo, en español también con LANG=C.
+    void mensajes_data() {
+        Columnas_bash();
+        QTest::newRow("--cabecera 0")
+            << "" << "\"$CLI\" -q --cabecera 0 src.asc d.txt" << 1
+            << "Ninguna línea de cabecera de «src.asc» da el número de columnas" << "[ ! -e d.txt ]";
+        QTest::newRow("razón del sistema en español")
+            << "" << "LANG=C.UTF-8 LC_ALL=C.UTF-8 \"$CLI\" -q nohay.asc d.txt" << 1
+            << "No hay ningún fichero o directorio" << "[ ! -e d.txt ]";
+    }
+    void mensajes() { Caso_bash(); }
+
     void init() {
         static int n = 0;
         caso_ = carpeta_.filePath(QString::number(++n));
         QVERIFY(QDir().mkpath(caso_));
+        // Los casos sin privilegios tienen que poder llegar a su carpeta.
+        QFile::setPermissions(carpeta_.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ExeOther);
     }
     void cleanup() {
         // Devuelve los permisos que un caso haya quitado, para poder borrar.
@@ -281,15 +489,17 @@ class Fallos_test : public QObject {
         }
         QVERIFY(Escribir(Ruta("destino.txt"), "anterior\r\n"));
         if (preparar == "destino carpeta") QVERIFY(QDir(caso_).mkdir("sub"));
+        // Como root los permisos no impiden leer ni escribir: esos casos van sin privilegios.
         const bool sin_permisos = preparar == "origen 000" || preparar == "carpeta 555";
-        if (sin_permisos && Como_root())
-            QSKIP("como root los permisos no impiden leer ni escribir");
+        const QStringList delante = sin_permisos && Como_root() ? Sin_privilegios : QStringList();
         if (preparar == "origen 000") QVERIFY(QFile::setPermissions(Ruta("origen.asc"), {}));
         if (preparar == "carpeta 555")
-            QVERIFY(QFile::setPermissions(caso_, QFile::ReadOwner | QFile::ExeOwner));
+            QVERIFY(QFile::setPermissions(caso_, QFile::ReadOwner | QFile::ExeOwner |
+                                                     QFile::ReadGroup | QFile::ExeGroup |
+                                                     QFile::ReadOther | QFile::ExeOther));
         const QStringList antes = QDir(caso_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
-        const Resultado r = Lanzar(argumentos, caso_);
+        const Resultado r = Lanzar(argumentos, caso_, -1, delante);
         Comprobar_error(r, causa);
         QCOMPARE(QDir(caso_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), antes);
         QCOMPARE(Leer(Ruta("destino.txt")), QByteArray("anterior\r\n"));

@@ -5,17 +5,25 @@
 // Salida: 0 si la conversión (o la exploración) terminó, aunque haya avisos; 1 si falló, con el
 // mensaje del error en stderr; 2 si los argumentos no valen.
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QStringList>
+#include <QTranslator>
 #include <algorithm>
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
+#include "conversion/temporales.h"
 #include "conversion/transformar.h"
 #include "fields/numero.h"
 #include "inspection/destino.h"
@@ -101,6 +109,11 @@ QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
     return {};
 }
 
+// Un error que es de la llamada, no de la conversión: sale con 2.
+struct Error_de_uso : std::runtime_error {
+    explicit Error_de_uso(const QString& texto) : std::runtime_error(texto.toStdString()) {}
+};
+
 void Escribir(FILE* salida, const QString& texto) {
     std::fputs(texto.toLocal8Bit().constData(), salida);
 }
@@ -133,11 +146,59 @@ void Cerrar_barra(Barra_progreso& barra) {
     barra.mostrado = -1;
 }
 
-// Ctrl+C o SIGTERM durante la conversión: se detiene en el siguiente aviso de progreso, para
-// que la biblioteca borre su temporal y no quede un destino a medias.
-volatile std::sig_atomic_t Interrumpido = 0;
-void Anotar_interrupcion(int) {
-    Interrumpido = 1;
+// Ctrl+C y SIGTERM se atienden en un hilo propio, con las dos señales bloqueadas en todos los
+// demás: esté el programa donde esté (abriendo una tubería sin escritor, esperando una lectura
+// que no llega), retira los temporales de destino y sale en el acto con 128 + la señal, como
+// esperan los intérpretes de órdenes. Un destino ya terminado se queda.
+void Atender_interrupciones() {
+    sigset_t senales;
+    sigemptyset(&senales);
+    sigaddset(&senales, SIGINT);
+    sigaddset(&senales, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
+    std::thread([senales] {
+        int senal = 0;
+        while (sigwait(&senales, &senal) != 0) {
+        }
+        tesmalo::Abandonar_temporales();
+        // La barra de progreso, si la hay, no deja la línea a medias.
+        if (isatty(STDERR_FILENO)) (void)!write(STDERR_FILENO, "\n", 1);
+        _exit(128 + senal);
+    }).detach();
+}
+
+// Un fichero de origen que no es un fichero normal (una tubería, un FIFO, un dispositivo) sólo
+// se puede leer una vez. Devuelve verdadero si `ruta` es uno de ésos; no lo abre.
+bool Se_lee_una_vez(const QString& ruta) {
+    struct stat estado {};
+    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 &&
+           !S_ISREG(estado.st_mode) && !S_ISDIR(estado.st_mode);
+}
+
+// Un argumento cuyos bytes no son texto válido en la codificación del sistema llega cambiado
+// (con U+FFFD) y nombraría otro fichero. Devuelve el primero de ésos, con sus bytes a la vista
+// como \xNN, o un texto vacío si todos valen.
+QString Argumento_ilegible(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(bytes)) == bytes) continue;
+        QString visible;
+        for (const char c : bytes) {
+            const auto u = static_cast<unsigned char>(c);
+            visible += u >= 0x20 && u < 0x7f ? QString(QChar(u))
+                                              : QStringLiteral("\\x%1").arg(u, 2, 16, QChar('0'));
+        }
+        return visible;
+    }
+    return {};
+}
+
+// Lo escrito en stdout llega entero o es un error (un disco lleno, /dev/full).
+void Terminar_salida() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw std::runtime_error(
+            QString("no se puede escribir en la salida estándar: %1").arg(qt_error_string(errno))
+                .toStdString());
 }
 
 int Ejecutar(const Argumentos& a) {
@@ -145,6 +206,7 @@ int Ejecutar(const Argumentos& a) {
     if (a.explorar) {
         const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(origen);
         std::printf("%d %d %d\n", int(d.lineas_cabecera), int(d.columnas), int(d.filas));
+        Terminar_salida();
         return 0;
     }
 
@@ -154,6 +216,12 @@ int Ejecutar(const Argumentos& a) {
     qint32 columnas = a.columnas.value_or(0);
     qint32 filas = a.filas.value_or(0);
     if (!a.cabecera || !a.columnas || !a.filas) {
+        if (Se_lee_una_vez(origen))
+            throw Error_de_uso(
+                QString("«%1» no es un fichero normal y sólo se puede leer una vez: sin "
+                        "--cabecera, --columnas y --filas habría que leerlo dos veces, una para "
+                        "explorar su cabecera y otra para convertirlo; indique las tres")
+                    .arg(origen));
         const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(origen);
         cabecera = a.cabecera.value_or(d.lineas_cabecera);
         columnas = a.columnas.value_or(d.columnas);
@@ -162,14 +230,9 @@ int Ejecutar(const Argumentos& a) {
 
     Barra_progreso barra;
     barra.activa = !a.silencio && isatty(STDERR_FILENO);
-    std::signal(SIGINT, Anotar_interrupcion);
-    std::signal(SIGTERM, Anotar_interrupcion);
     tesmalo::Operaciones_progreso progreso;
     progreso.Indicar_inicio = [] {};
-    progreso.Indicar_progreso = [&barra](double fraccion) {
-        if (Interrumpido) throw std::runtime_error("conversión interrumpida");
-        Dibujar_barra(barra, fraccion);
-    };
+    progreso.Indicar_progreso = [&barra](double fraccion) { Dibujar_barra(barra, fraccion); };
     progreso.Indicar_fin = [] {};
 
     tesmalo::Resumen_conversion r;
@@ -198,19 +261,37 @@ int Ejecutar(const Argumentos& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Atender_interrupciones();
+    // Con un límite de tamaño de fichero (ulimit -f), la escritura que lo pasa falla con su
+    // razón en vez de matar el proceso sin mensaje.
+    signal(SIGXFSZ, SIG_IGN);
     QCoreApplication aplicacion(argc, argv);
-    Argumentos a;
-    const QString error = Leer_argumentos(aplicacion.arguments().mid(1), a);
-    if (!error.isEmpty()) {
+    // Las razones que da Qt, en español como el resto de los mensajes.
+    auto* traduccion = new QTranslator(&aplicacion);
+    if (traduccion->load("qtbase_es", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(traduccion);
+
+    const auto error_de_uso = [](const QString& error) {
         Escribir(stderr, QString("tesmalo-cli: %1\nPrueba «tesmalo-cli --ayuda».\n").arg(error));
         return 2;
-    }
-    if (a.ayuda) {
-        std::fputs(Texto_ayuda, stdout);
-        return 0;
-    }
+    };
+    Argumentos a;
+    const QString ilegible = Argumento_ilegible(argc, argv);
+    if (!ilegible.isEmpty())
+        return error_de_uso(QString("el argumento «%1» no es texto válido en la codificación del "
+                                    "sistema; no se puede usar ese nombre sin cambiarlo")
+                                .arg(ilegible));
+    const QString error = Leer_argumentos(aplicacion.arguments().mid(1), a);
+    if (!error.isEmpty()) return error_de_uso(error);
     try {
+        if (a.ayuda) {
+            std::fputs(Texto_ayuda, stdout);
+            Terminar_salida();
+            return 0;
+        }
         return Ejecutar(a);
+    } catch (const Error_de_uso& e) {
+        return error_de_uso(QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tesmalo-cli: error: %s\n", e.what());
         return 1;

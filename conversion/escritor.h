@@ -2,27 +2,76 @@
 // toma el nombre del destino al confirmarlo: hasta entonces, el fichero que ya tuviera ese
 // nombre sigue intacto, y si algo falla o se interrumpe no queda nada.
 //
+// La ruta del destino la resuelve el sistema una sola vez (Resolver_destino): la carpeta queda
+// abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se siguen
+// como los sigue el sistema y nunca se escribe en otro sitio que el comprobado. Un destino que
+// es un dispositivo de caracteres o una tubería con nombre (/dev/null, /dev/stdout, un FIFO) se
+// escribe en su sitio, como un flujo, sin temporal.
+//
 // Los bloques llenos se escriben en un hilo aparte mientras se llena el siguiente, para que la
 // copia al sistema de ficheros se solape con la conversión. Sólo ese hilo toca el fichero
 // mientras tiene un bloque; quien escribe lo espera antes de volver a tocarlo.
 #pragma once
 
-#include <QSaveFile>
+#include <sys/stat.h>
+
 #include <QString>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 
 namespace tesmalo {
+
+// Un descriptor de fichero que se cierra al destruirse.
+class Descriptor {
+  public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& otro) noexcept {
+        std::swap(fd_, otro.fd_);
+        return *this;
+    }
+    ~Descriptor() { Cerrar(); }
+    int Fd() const { return fd_; }
+    // Cierra y devuelve lo que devolvió close (0 si ya estaba cerrado).
+    int Cerrar();
+
+  private:
+    int fd_ = -1;
+};
+
+// Lo que el sistema dice de una ruta de destino, resuelta una vez, antes de convertir.
+struct Destino_resuelto {
+    enum class Tipo { Nuevo, Fichero, Flujo };
+    QString ruta;        // como la dio quien llama, para los mensajes
+    Descriptor carpeta;  // la carpeta en que el sistema resolvió la ruta (O_PATH)
+    std::string nombre;  // el nombre del fichero dentro de esa carpeta
+    Descriptor flujo;    // un flujo, tal como se resolvió (O_PATH); `carpeta` y `nombre` lo
+                         // nombran en /proc/self/fd para abrirlo de nuevo para escribir
+    Tipo tipo = Tipo::Nuevo;
+    struct stat estado {};  // del fichero al que lleva la ruta, si existe
+};
+
+// Resuelve `ruta` como la resuelve el sistema al abrirla, enlaces simbólicos incluidos. Lanza si
+// está vacía, si un enlace no se puede seguir (colgado de una carpeta que no existe, un bucle,
+// demasiados niveles), si su carpeta no existe o si lleva a algo que no sea un fichero normal,
+// un dispositivo de caracteres o una tubería con nombre (una carpeta, un zócalo, un dispositivo
+// de bloques). No crea ni cambia nada.
+Destino_resuelto Resolver_destino(const QString& ruta);
 
 class Escritor_destino {
   public:
     static constexpr qsizetype Tamano_predeterminado = 2 << 20;
 
-    // Crea el temporal; lanza si la ruta está vacía o no se puede crear.
-    explicit Escritor_destino(const QString& ruta, qsizetype tamano_bloque = Tamano_predeterminado);
+    // Crea el temporal en la carpeta resuelta (con los permisos y, si se puede, el dueño del
+    // fichero que ya hubiera), o abre el flujo; lanza si no se puede.
+    explicit Escritor_destino(Destino_resuelto destino,
+                              qsizetype tamano_bloque = Tamano_predeterminado);
     // Sin Confirmar, descarta el temporal.
     ~Escritor_destino();
 
@@ -47,11 +96,13 @@ class Escritor_destino {
 
     // Bytes escritos hasta ahora, volcados o no.
     qint64 Posicion() const { return volcados_ + usado_; }
-    // Descarta todo lo escrito desde `posicion`.
+    // Descarta todo lo escrito desde `posicion`. En un flujo, lo ya entregado no se puede
+    // retirar: entonces lanza.
     void Retroceder(qint64 posicion);
     // Escribe lo pendiente y espera a que esté escrito; lanza si no se pudo.
     void Terminar_escritura();
-    // Termina la escritura, pasa el temporal a disco y le da el nombre del destino.
+    // Termina la escritura, pasa el temporal a disco y le da el nombre del destino; lanza si
+    // algo de eso falla, y entonces el destino que hubiera sigue intacto.
     void Confirmar();
 
   private:
@@ -61,9 +112,14 @@ class Escritor_destino {
     void Esperar();
     void Hilo_escritura();
     [[noreturn]] void Fallar_escritura(const QString& razon);
+    [[noreturn]] void Fallar_confirmacion(int error);
+    // Da al temporal sin nombre un nombre propio en la carpeta; falso (con errno) si no pudo.
+    bool Nombrar_temporal();
 
-    QString ruta_;
-    QSaveFile fichero_;
+    Destino_resuelto destino_;
+    Descriptor fichero_;
+    std::string temporal_;  // nombre del temporal en la carpeta; vacío mientras no tenga
+    bool sin_nombre_ = false;  // el temporal se creó con O_TMPFILE
     qsizetype tamano_bloque_;
     std::unique_ptr<char[]> bloques_;
     char* bufer_;  // el bloque que se está llenando
@@ -75,7 +131,7 @@ class Escritor_destino {
     const char* pendiente_ = nullptr;  // bloque entregado y aún sin escribir
     qsizetype largo_pendiente_ = 0;
     qint64 desplazamiento_pendiente_ = 0;
-    QString error_;
+    QString error_;  // la razón del primer fallo del hilo de escritura
     bool terminar_ = false;
     std::thread hilo_;
 };

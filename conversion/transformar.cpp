@@ -1,8 +1,9 @@
 #include "conversion/transformar.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <algorithm>
-#include <filesystem>
 
 #include "conversion/cabecera.h"
 #include "conversion/escritor.h"
@@ -12,20 +13,15 @@ namespace tesmalo {
 namespace {
 
 // Un destino que es el propio origen (por la misma ruta, un enlace o un enlace duro) se
-// rechaza: escribirlo destruiría lo que se está leyendo.
-void Comprobar_distintos(const QString& origen, const QString& destino) {
-    std::error_code error;
-    const auto ruta = [](const QString& r) {
-#ifdef Q_OS_WIN
-        return std::filesystem::path(r.toStdWString());
-#else
-        return std::filesystem::path(QFile::encodeName(r).toStdString());
-#endif
-    };
-    if (std::filesystem::equivalent(ruta(origen), ruta(destino), error))
-        Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen; elija "
-                              "otro destino.")
-                   .arg(destino));
+// rechaza: escribirlo destruiría lo que se está leyendo. Se compara el fichero al que lleva la
+// ruta del origen con el que el sistema resolvió para el destino.
+void Comprobar_distintos(const QString& origen, const Destino_resuelto& destino) {
+    if (destino.tipo == Destino_resuelto::Tipo::Nuevo) return;
+    struct stat estado {};
+    if (::stat(QFile::encodeName(origen).constData(), &estado) != 0) return;
+    if (estado.st_dev == destino.estado.st_dev && estado.st_ino == destino.estado.st_ino)
+        Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen.")
+                   .arg(destino.ruta));
 }
 
 }  // namespace
@@ -33,15 +29,18 @@ void Comprobar_distintos(const QString& origen, const QString& destino) {
 Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
                                    const QString& Ruta_origen, const QString& Ruta_destino,
                                    const Operaciones_progreso& progreso) {
-    Comprobar_distintos(Ruta_origen, Ruta_destino);
     Lector_origen origen(Ruta_origen);
     progreso.Indicar_inicio();
     progreso.Indicar_progreso(0.0);
+    // El destino se resuelve una vez, antes de leer nada del origen; el temporal se crea y se
+    // renombra en la carpeta que dio esa resolución.
+    Destino_resuelto resuelto = Resolver_destino(Ruta_destino);
+    Comprobar_distintos(Ruta_origen, resuelto);
 
     const Cabecera_destino cabecera = Leer_cabecera(origen, Int_filesCap);
     // Copiar_campos reserva en el destino lo que queda del bloque de lectura más uno.
     static_assert(Escritor_destino::Tamano_predeterminado > Lector_origen::Tamano_predeterminado);
-    Escritor_destino destino(Ruta_destino);
+    Escritor_destino destino(std::move(resuelto));
     const QByteArray texto_cabecera = Escribir_cabecera(cabecera);
     destino.Anadir(texto_cabecera.constData(), texto_cabecera.size());
 
@@ -61,6 +60,12 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
     // Cada bloque empieza en una línea nueva y da R filas (al menos una) de C valores; lo que
     // sobra de la línea en que acaba se descarta. Una línea sin campos no aporta valores.
     while (!origen.Al_final()) {
+        if (C < 1 && Int_filesCap < 1)
+            Fallar(QStringLiteral("Ninguna línea de cabecera de «%1» da el número de columnas: "
+                                  "se indicaron %2 líneas de cabecera, y el número de columnas "
+                                  "sale de la línea 1 de la cabecera.")
+                       .arg(Ruta_origen)
+                       .arg(Int_filesCap));
         if (C < 1)
             Fallar(QStringLiteral("La línea 1 de «%1» indica %2 columnas, y una fila necesita al "
                                   "menos una; los valores empiezan en la línea %3.")

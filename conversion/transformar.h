@@ -44,9 +44,13 @@ struct Resumen_conversion {
 // los valores no aportan ninguno. Los valores se copian como bytes, sin cambios. Las líneas del
 // origen acaban en LF, CRLF o CR; las del destino, en CRLF.
 //
-// El destino se escribe en un temporal de su carpeta que sólo toma su nombre al terminar: una
-// conversión que falla o se interrumpe no deja fichero de destino y no toca el que ya hubiera.
-// Un destino que es el propio origen se rechaza antes de escribir nada.
+// El sistema resuelve la ruta del destino una vez (enlaces incluidos). Un fichero normal se
+// escribe en un temporal de la carpeta resuelta que sólo toma su nombre al terminar, con los
+// permisos (y, como root, el dueño) del que reemplaza: una conversión que falla o se
+// interrumpe no deja fichero de destino y no toca el que ya hubiera. Un dispositivo de
+// caracteres o una tubería con nombre se escribe en su sitio, como un flujo; cualquier otra
+// cosa (una carpeta, un zócalo) se rechaza antes de leer los valores. Un destino que es el
+// propio origen se rechaza antes de escribir nada.
 //
 // Lng_Soncolumn y Lng_Sonfila sólo escalan la fracción de progreso; su producto (de 64 bits)
 // no puede ser 0.

@@ -196,7 +196,7 @@ class Transformar_test : public QObject {
         QTest::newRow("ninguna columna con valores detrás")
             << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
         QTest::newRow("sin cabecera: cero columnas")
-            << QByteArray("1 2\n") << 0 << 3 << 2 << "al menos una";
+            << QByteArray("1 2\n") << 0 << 3 << 2 << "Ninguna línea de cabecera";
         QTest::newRow("columnas del diálogo 0") << Cabecera_3x2 + "1 2 3\n"
                                                 << 6 << 0 << 2 << "no pueden ser 0";
         QTest::newRow("filas del diálogo 0") << Cabecera_3x2 + "1 2 3\n"

@@ -14,12 +14,20 @@ Propuesta_destino Proponer_destino(const QString& Ruta_origen) {
     propuesta.Carpeta_origen = Ruta_origen.left(barra + 1);
     const QString nombre = Ruta_origen.mid(barra + 1);
     // Los cuatro últimos caracteres se toman como la extensión con su punto, sean lo que sean.
-    if (nombre.size() < 4)
+    // Se cuentan caracteres, no unidades de UTF-16: uno fuera del plano básico (😀) es uno.
+    qsizetype corte = nombre.size();
+    int quitados = 0;
+    for (; quitados < 4 && corte > 0; ++quitados) {
+        const bool par = corte >= 2 && nombre[corte - 1].isLowSurrogate() &&
+                         nombre[corte - 2].isHighSurrogate();
+        corte -= par ? 2 : 1;
+    }
+    if (quitados < 4)
         Fallar(QStringLiteral("El nombre del fichero de origen «%1» tiene menos de cuatro "
                               "caracteres: no se puede proponer un nombre de destino.")
                    .arg(nombre));
     propuesta.Ruta_destino =
-        propuesta.Carpeta_origen + nombre.chopped(4) + QStringLiteral("_reestruct.txt");
+        propuesta.Carpeta_origen + nombre.left(corte) + QStringLiteral("_reestruct.txt");
     return propuesta;
 }
 

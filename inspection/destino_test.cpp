@@ -3,6 +3,7 @@
 #include "inspection/destino.h"
 
 using tesmalo::Proponer_destino;
+using namespace Qt::StringLiterals;
 
 class Destino_test : public QObject {
     Q_OBJECT
@@ -21,6 +22,9 @@ private slots:
         QTest::newRow("sin carpeta") << "zona.asc" << "" << "zona_reestruct.txt";
         QTest::newRow("doble barra inicial") << "//servidor/mdt/zona.asc" << "//servidor/mdt/" << "//servidor/mdt/zona_reestruct.txt";
         QTest::newRow("caracteres no ASCII") << "/mapas/señal/ñandú.asc" << "/mapas/señal/" << "/mapas/señal/ñandú_reestruct.txt";
+        // Los caracteres fuera del plano básico cuentan uno, y ninguno se corta por la mitad.
+        QTest::newRow("cuatro emojis y letras") << u"/d/ab😀😀"_s << "/d/" << "/d/_reestruct.txt";
+        QTest::newRow("emoji antes de la extensión") << u"/d/ab😀cde"_s << "/d/" << "/d/ab_reestruct.txt";
 #ifndef Q_OS_WIN
         QTest::newRow("la barra invertida es parte del nombre") << "/datos/a\\zona.asc" << "/datos/" << "/datos/a\\zona_reestruct.txt";
 #endif

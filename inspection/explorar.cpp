@@ -1,5 +1,9 @@
 #include "inspection/explorar.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
+
 #include "conversion/cabecera.h"
 #include "conversion/lector.h"
 #include "fields/numero.h"
@@ -13,6 +17,16 @@ constexpr qint32 Maximo_contador = 32767;
 }  // namespace
 
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
+    // Tras explorar viene la conversión, que lee el origen otra vez: una tubería, un FIFO o un
+    // dispositivo se rechazan sin abrirlos (abrir un FIFO sin escritor no vuelve).
+    struct stat estado {};
+    if (::stat(QFile::encodeName(Ruta_origen).constData(), &estado) == 0 &&
+        !S_ISREG(estado.st_mode) && !S_ISDIR(estado.st_mode))
+        Fallar(QStringLiteral("El fichero de origen «%1» no es un fichero normal (es una tubería, "
+                              "un dispositivo o un zócalo) y sólo se puede leer una vez; hay que "
+                              "leerlo dos veces, una para explorar su cabecera y otra para "
+                              "convertirlo.")
+                   .arg(Ruta_origen));
     Lector_origen origen(Ruta_origen);
     Datos_cabecera datos;
     Extremos e;

@@ -14,7 +14,8 @@ struct Datos_cabecera {
 // Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un número, y
 // devuelve cuántas líneas la preceden y las cuentas de columnas y filas de las líneas 1 y 2
 // (siempre su último campo, aunque esa línea resulte ser ya de valores). No lee los valores.
-// Lanza std::runtime_error con un mensaje en español si el fichero no se puede leer, si se
+// Lanza std::runtime_error con un mensaje en español si el fichero no se puede leer, si no es
+// un fichero normal (no se podría leer otra vez para convertirlo), si se
 // acaba antes de una línea de valores, si el último campo de la línea 1 o 2 no es un número de
 // 32 bits, o si la cabecera pasa de 32 765 líneas.
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen);
