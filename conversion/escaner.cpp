@@ -40,8 +40,9 @@ Copiador_bloques Copiador_en_uso() { return En_uso().copiador; }
 std::string_view Nombre_escaner() { return En_uso().nombre; }
 
 bool Forzar_escaner(std::string_view nombre) {
+    if (nombre.empty()) return false;
     const Version v = Buscar(nombre);
-    if (v.copiador == nullptr || nombre.empty()) return false;
+    if (v.copiador == nullptr) return false;
     En_uso() = v;
     return true;
 }
