@@ -287,12 +287,13 @@ class Lector_test : public QObject {
 };
 
 // TESMALO_SIMD (avx2, sse2 o portable) impone una versión del escáner; CTest pasa las pruebas
-// con cada una. Si el procesador no la tiene, la prueba se salta (código 77).
+// con cada una. Si el procesador no la tiene, la prueba se salta: sale con 200, que no es ningún
+// recuento de fallos de Qt Test (como mucho 127).
 int main(int argc, char** argv) {
     if (const char* simd = std::getenv("TESMALO_SIMD"); simd != nullptr && *simd != '\0') {
         if (!tesmalo::Forzar_escaner(simd)) {
             std::printf("Este procesador no puede usar el escáner %s: prueba saltada.\n", simd);
-            return 77;
+            return 200;
         }
     }
     const std::string_view escaner = tesmalo::Nombre_escaner();
