@@ -256,7 +256,7 @@ class Cli_test : public QObject {
         const Resultado r = Lanzar({opcion});
         QCOMPARE(r.codigo, 0);
         QCOMPARE(r.errores, QByteArray());
-        QVERIFY(r.salida.startsWith("Uso: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"));
+        QVERIFY(r.salida.startsWith("Modo de empleo: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"));
         for (const char* o : {"--cabecera N", "--columnas N", "--filas N", "--explorar",
                               "-q, --silencio", "-h, --ayuda"}) {
             QVERIFY2(r.salida.contains(o), o);

@@ -3,7 +3,8 @@
 // conversion/ e inspection/.
 //
 // Salida: 0 si la conversión (o la exploración) terminó, aunque haya avisos; 1 si falló, con el
-// mensaje del error en stderr; 2 si los argumentos no valen.
+// mensaje del error en stderr; 2 si los argumentos no valen. La forma por lotes (-d) está en
+// cli/lote.h.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "cli/lote.h"
 #include "conversion/temporales.h"
 #include "conversion/transformar.h"
 #include "fields/numero.h"
@@ -32,30 +34,49 @@
 namespace {
 
 const char* const Texto_ayuda =
-    "Uso: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"
+    "Modo de empleo: tesmalo-cli [opciones] ORIGEN [DESTINO]\n"
+    "  o:  tesmalo-cli [opciones] -d CARPETA ORIGEN...\n"
     "\n"
     "Convierte la rejilla de texto ORIGEN en una rejilla ASCII de Esri: una cabecera de seis\n"
     "líneas y una fila de la rejilla por línea, con los valores copiados tal cual.\n"
     "DESTINO es, por omisión, ORIGEN sin sus cuatro últimos caracteres, más \"_reestruct.txt\".\n"
     "\n"
+    "Con -d, cada ORIGEN se convierte en CARPETA, con ese mismo nombre, varios a la vez. Un\n"
+    "origen que falla no detiene a los demás: su error va a stderr como\n"
+    "\"tesmalo-cli: error: ORIGEN: causa\", y al final una línea resume cuántos se convirtieron,\n"
+    "cuántos con avisos y cuántos fallaron. No se empieza (y sale con 2) si dos orígenes\n"
+    "escribirían el mismo destino, si un destino es uno de los orígenes o si CARPETA no es una\n"
+    "carpeta. Ctrl+C detiene todas las conversiones: las terminadas se quedan y las demás no\n"
+    "dejan nada.\n"
+    "\n"
     "Opciones:\n"
-    "  --cabecera N   líneas de cabecera del origen (por omisión, las que halla la exploración)\n"
-    "  --columnas N   columnas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
-    "  --filas N      filas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
-    "  --explorar     sólo explora la cabecera y escribe \"LÍNEAS COLUMNAS FILAS\"\n"
-    "  -q, --silencio no muestra el progreso\n"
-    "  -h, --ayuda    muestra esta ayuda\n"
+    "  --cabecera N         líneas de cabecera del origen (por omisión, las que halla la\n"
+    "                       exploración)\n"
+    "  --columnas N         columnas de la rejilla, para el progreso (por omisión, de la\n"
+    "                       cabecera)\n"
+    "  --filas N            filas de la rejilla, para el progreso (por omisión, de la cabecera)\n"
+    "  --explorar           sólo explora la cabecera y escribe \"LÍNEAS COLUMNAS FILAS\"\n"
+    "  -d, --carpeta-destino CARPETA\n"
+    "                       convierte cada ORIGEN en CARPETA, con el nombre propuesto\n"
+    "  -j, --trabajos N     conversiones a la vez con -d (por omisión, tantas como\n"
+    "                       procesadores)\n"
+    "  -q, --silencio       no muestra el progreso\n"
+    "  -h, --ayuda          muestra esta ayuda\n"
+    "  --version            muestra la versión del programa\n"
     "\n"
     "N es un número; si tiene decimales se redondea al entero más próximo.\n"
-    "Salida: 0 si todo fue bien (los avisos empiezan por \"aviso:\"), 1 si la conversión falló,\n"
-    "2 si los argumentos no valen.\n";
+    "Salida: 0 si todo fue bien (los avisos empiezan por \"aviso:\"), 1 si la conversión falló\n"
+    "(con -d, si falló alguna), 2 si los argumentos no valen.\n";
 
 struct Argumentos {
     std::optional<qint32> cabecera, columnas, filas;
     bool explorar = false;
     bool silencio = false;
     bool ayuda = false;
-    QStringList rutas;  // ORIGEN y, si lo hay, DESTINO
+    bool version = false;
+    std::optional<QString> carpeta;  // -d: la forma por lotes
+    std::optional<qint32> trabajos;
+    QStringList rutas;  // ORIGEN y, si lo hay, DESTINO; con -d, los orígenes
 };
 
 // Lee `lista` (sin el nombre del programa) en `a`. Devuelve el texto del error de uso, o un
@@ -76,32 +97,49 @@ QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
             a.silencio = true;
         } else if (arg == "-h" || arg == "--ayuda" || arg == "--help") {
             a.ayuda = true;
+        } else if (arg == "--version") {
+            a.version = true;
         } else {
-            // Las tres opciones con número: "--filas N" o "--filas=N".
-            const qsizetype igual = arg.indexOf('=');
-            const QString nombre = igual < 0 ? arg : arg.left(igual);
+            // Las opciones con valor: "--filas N" o "--filas=N"; las cortas, "-j N".
+            const qsizetype igual = arg.startsWith("--") ? arg.indexOf('=') : -1;
+            QString nombre = igual < 0 ? arg : arg.left(igual);
+            if (nombre == "-d") nombre = "--carpeta-destino";
+            if (nombre == "-j") nombre = "--trabajos";
             std::optional<qint32>* destino = nombre == "--cabecera"   ? &a.cabecera
                                              : nombre == "--columnas" ? &a.columnas
                                              : nombre == "--filas"    ? &a.filas
+                                             : nombre == "--trabajos" ? &a.trabajos
                                                                       : nullptr;
-            if (destino == nullptr) return QString("opción desconocida: %1").arg(arg);
+            if (destino == nullptr && nombre != "--carpeta-destino")
+                return QString("opción desconocida: %1").arg(arg);
             QString valor;
             if (igual >= 0) {
                 valor = arg.mid(igual + 1);
             } else if (i + 1 < lista.size()) {
                 valor = lista[++i];
             } else {
-                return QString("a %1 le falta el número").arg(nombre);
+                return QString("a %1 le falta %2").arg(arg, destino ? "el número" : "la carpeta");
+            }
+            if (destino == nullptr) {
+                a.carpeta = valor;
+                continue;
             }
             *destino = tesmalo::Leer_entero(QStringView(valor));
             if (!*destino) {
                 return QString("%1 necesita un número entero de 32 bits, no «%2»")
                     .arg(nombre, valor);
             }
+            if (destino == &a.trabajos && *a.trabajos < 1)
+                return QString("--trabajos necesita al menos 1, no «%1»").arg(valor);
         }
     }
-    if (a.ayuda) return {};
+    if (a.ayuda || a.version) return {};
     if (a.rutas.isEmpty()) return "falta el fichero de origen";
+    if (a.carpeta) {
+        if (a.explorar) return "--explorar no admite -d";
+        return {};
+    }
+    if (a.trabajos) return "-j y --trabajos sólo valen con -d";
     if (a.rutas.size() > 2) return QString("sobra el argumento «%1»").arg(a.rutas[2]);
     if (a.explorar && (a.rutas.size() > 1 || a.cabecera || a.columnas || a.filas)) {
         return "--explorar sólo admite el fichero de origen";
@@ -167,14 +205,6 @@ void Atender_interrupciones() {
     }).detach();
 }
 
-// Un fichero de origen que no es un fichero normal (una tubería, un FIFO, un dispositivo) sólo
-// se puede leer una vez. Devuelve verdadero si `ruta` es uno de ésos; no lo abre.
-bool Se_lee_una_vez(const QString& ruta) {
-    struct stat estado {};
-    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 &&
-           !S_ISREG(estado.st_mode) && !S_ISDIR(estado.st_mode);
-}
-
 // Un argumento cuyos bytes no son texto válido en la codificación del sistema llega cambiado
 // (con U+FFFD) y nombraría otro fichero. Devuelve el primero de ésos, con sus bytes a la vista
 // como \xNN, o un texto vacío si todos valen.
@@ -216,7 +246,7 @@ int Ejecutar(const Argumentos& a) {
     qint32 columnas = a.columnas.value_or(0);
     qint32 filas = a.filas.value_or(0);
     if (!a.cabecera || !a.columnas || !a.filas) {
-        if (Se_lee_una_vez(origen))
+        if (tesmalo_cli::Se_lee_una_vez(origen))
             throw Error_de_uso(
                 QString("«%1» no es un fichero normal y sólo se puede leer una vez: sin "
                         "--cabecera, --columnas y --filas habría que leerlo dos veces, una para "
@@ -244,17 +274,8 @@ int Ejecutar(const Argumentos& a) {
     }
     Cerrar_barra(barra);
     if (barra.activa) Escribir(stderr, QString("Destino escrito: %1\n").arg(destino));
-    if (!r.No_cuadra()) return 0;
-    if (r.filas_escritas != r.filas_cabecera) {
-        std::fprintf(stderr, "aviso: se escribieron %lld filas y la cabecera anuncia %d\n",
-                     static_cast<long long>(r.filas_escritas), int(r.filas_cabecera));
-    }
-    if (r.valores_descartados != 0) {
-        std::fprintf(stderr,
-                     "aviso: se descartaron %lld valores (sobrantes al final de un bloque de "
-                     "filas o de una fila incompleta)\n",
-                     static_cast<long long>(r.valores_descartados));
-    }
+    for (const QString& aviso : tesmalo_cli::Textos_avisos(r))
+        Escribir(stderr, "aviso: " + aviso + "\n");
     return 0;
 }
 
@@ -288,6 +309,22 @@ int main(int argc, char** argv) {
             std::fputs(Texto_ayuda, stdout);
             Terminar_salida();
             return 0;
+        }
+        if (a.version) {
+            std::puts("tesmalo-cli " TESMALO_VERSION);
+            Terminar_salida();
+            return 0;
+        }
+        if (a.carpeta) {
+            tesmalo_cli::Pedido_lote pedido;
+            pedido.carpeta = *a.carpeta;
+            pedido.origenes = a.rutas;
+            pedido.cabecera = a.cabecera;
+            pedido.columnas = a.columnas;
+            pedido.filas = a.filas;
+            pedido.trabajos = a.trabajos.value_or(0);
+            pedido.barra = !a.silencio && isatty(STDERR_FILENO);
+            return tesmalo_cli::Convertir_lote(pedido);
         }
         return Ejecutar(a);
     } catch (const Error_de_uso& e) {

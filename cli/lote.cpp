@@ -1,0 +1,263 @@
+#include "cli/lote.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "inspection/destino.h"
+#include "inspection/explorar.h"
+
+namespace tesmalo_cli {
+namespace {
+
+// La identidad de un fichero que existe, para ver si dos rutas llevan al mismo.
+std::optional<std::pair<dev_t, ino_t>> Identidad(const QString& ruta) {
+    struct stat estado {};
+    if (::stat(QFile::encodeName(ruta).constData(), &estado) != 0) return std::nullopt;
+    return std::pair{estado.st_dev, estado.st_ino};
+}
+
+qint64 Tamano(const QString& ruta) {
+    struct stat estado {};
+    if (::stat(QFile::encodeName(ruta).constData(), &estado) != 0 || !S_ISREG(estado.st_mode))
+        return 0;
+    return estado.st_size;
+}
+
+QByteArray Local(const QString& texto) {
+    return texto.toLocal8Bit();
+}
+
+// La barra de progreso del lote y las líneas de stderr, que la borran y la vuelven a dibujar
+// para no mezclarse con ella. El avance son los bytes de los orígenes terminados más, de cada
+// conversión en marcha, su fracción de progreso por el tamaño de su origen.
+class Informe_lote {
+  public:
+    Informe_lote(bool barra, int trabajos, qint64 bytes_total, int ficheros)
+        : barra_(barra),
+          en_curso_(static_cast<std::size_t>(trabajos)),
+          bytes_total_(bytes_total),
+          ficheros_(ficheros) {}
+
+    // El hilo `hueco` lleva hechos `bytes` de su origen actual.
+    void Avanzar(int hueco, qint64 bytes) {
+        if (!barra_) return;
+        en_curso_[static_cast<std::size_t>(hueco)].store(bytes, std::memory_order_relaxed);
+        if (Porcentaje() == dibujado_.load(std::memory_order_relaxed)) return;
+        std::unique_lock bloqueo(cerrojo_, std::try_to_lock);
+        if (bloqueo.owns_lock()) Dibujar();
+    }
+
+    // El hilo `hueco` terminó (bien o mal) un origen de `bytes` bytes.
+    void Terminar(int hueco, qint64 bytes) {
+        std::lock_guard bloqueo(cerrojo_);
+        en_curso_[static_cast<std::size_t>(hueco)].store(0, std::memory_order_relaxed);
+        bytes_hechos_ += bytes;
+        ++hechos_;
+        if (barra_) Dibujar(true);
+    }
+
+    // Una línea entera en stderr (con su '\n').
+    void Escribir(const QByteArray& linea) {
+        std::lock_guard bloqueo(cerrojo_);
+        if (barra_ && dibujado_ >= 0) std::fprintf(stderr, "\r%*s\r", Ancho_linea, "");
+        std::fputs(linea.constData(), stderr);
+        if (barra_ && dibujado_ >= 0) Dibujar(true);
+    }
+
+    // Acaba la línea de la barra, si se dibujó.
+    void Cerrar() {
+        std::lock_guard bloqueo(cerrojo_);
+        if (barra_ && dibujado_ >= 0) std::fputs("\n", stderr);
+        dibujado_ = -1;
+    }
+
+  private:
+    static constexpr int Ancho_barra = 40;
+    static constexpr int Ancho_linea = Ancho_barra + 32;
+
+    int Porcentaje() const {
+        if (bytes_total_ <= 0) return ficheros_ == 0 ? 100 : hechos_ * 100 / ficheros_;
+        qint64 hecho = bytes_hechos_.load(std::memory_order_relaxed);
+        for (const auto& b : en_curso_) hecho += b.load(std::memory_order_relaxed);
+        return static_cast<int>(std::clamp<qint64>(hecho * 100 / bytes_total_, 0, 100));
+    }
+
+    // Con el cerrojo tomado. Sólo redibuja si cambió el porcentaje o `siempre`.
+    void Dibujar(bool siempre = false) {
+        const int porcentaje = Porcentaje();
+        if (!siempre && porcentaje == dibujado_) return;
+        dibujado_ = porcentaje;
+        const int llenas = porcentaje * Ancho_barra / 100;
+        char linea[Ancho_linea + 16];
+        int n = std::snprintf(linea, sizeof linea, "\r[");
+        for (int i = 0; i < Ancho_barra; ++i) linea[n++] = i < llenas ? '#' : '-';
+        std::snprintf(linea + n, sizeof linea - n, "] %3d%%  %d/%d", porcentaje, hechos_.load(),
+                      ficheros_);
+        std::fputs(linea, stderr);
+    }
+
+    const bool barra_;
+    std::vector<std::atomic<qint64>> en_curso_;
+    const qint64 bytes_total_;
+    const int ficheros_;
+    std::mutex cerrojo_;
+    std::atomic<int> dibujado_{-1};  // porcentaje en pantalla; -1 si no hay barra dibujada
+    std::atomic<qint64> bytes_hechos_{0};
+    std::atomic<int> hechos_{0};
+};
+
+struct Cuentas {
+    std::atomic<int> convertidos{0}, con_avisos{0}, fallidos{0};
+};
+
+// Convierte un origen del lote; cualquier fallo queda en su línea de stderr y en las cuentas.
+void Convertir_trabajo(const Pedido_lote& pedido, const Trabajo_lote& t, qint64 bytes, int hueco,
+                       Informe_lote& informe, Cuentas& cuentas) {
+    const QByteArray origen = Local(t.origen);
+    try {
+        if (!t.error.isEmpty()) throw std::runtime_error(t.error.toStdString());
+        qint32 cabecera = pedido.cabecera.value_or(0);
+        qint32 columnas = pedido.columnas.value_or(0);
+        qint32 filas = pedido.filas.value_or(0);
+        if (!pedido.cabecera || !pedido.columnas || !pedido.filas) {
+            if (Se_lee_una_vez(t.origen))
+                throw std::runtime_error(
+                    "no es un fichero normal y sólo se puede leer una vez: sin --cabecera, "
+                    "--columnas y --filas habría que leerlo dos veces");
+            const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(t.origen);
+            cabecera = pedido.cabecera.value_or(d.lineas_cabecera);
+            columnas = pedido.columnas.value_or(d.columnas);
+            filas = pedido.filas.value_or(d.filas);
+        }
+        tesmalo::Operaciones_progreso progreso;
+        progreso.Indicar_inicio = [] {};
+        progreso.Indicar_progreso = [&](double fraccion) {
+            informe.Avanzar(hueco, static_cast<qint64>(std::clamp(fraccion, 0.0, 1.0) * bytes));
+        };
+        progreso.Indicar_fin = [] {};
+        const tesmalo::Resumen_conversion r =
+            tesmalo::Transfromar_cab(cabecera, columnas, filas, t.origen, t.destino, progreso);
+        const QStringList avisos = Textos_avisos(r);
+        for (const QString& aviso : avisos)
+            informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");
+        ++(avisos.isEmpty() ? cuentas.convertidos : cuentas.con_avisos);
+    } catch (const std::exception& e) {
+        informe.Escribir("tesmalo-cli: error: " + origen + ": " + e.what() + "\n");
+        ++cuentas.fallidos;
+    }
+    informe.Terminar(hueco, bytes);
+}
+
+}  // namespace
+
+QStringList Textos_avisos(const tesmalo::Resumen_conversion& r) {
+    QStringList avisos;
+    if (r.filas_escritas != r.filas_cabecera)
+        avisos << QString("se escribieron %1 filas y la cabecera anuncia %2")
+                      .arg(r.filas_escritas)
+                      .arg(r.filas_cabecera);
+    if (r.valores_descartados != 0)
+        avisos << QString(
+                      "se descartaron %1 valores (sobrantes al final de un bloque de filas o "
+                      "de una fila incompleta)")
+                      .arg(r.valores_descartados);
+    return avisos;
+}
+
+bool Se_lee_una_vez(const QString& ruta) {
+    struct stat estado {};
+    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 && !S_ISREG(estado.st_mode) &&
+           !S_ISDIR(estado.st_mode);
+}
+
+Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
+    Plan_lote plan;
+    struct stat estado {};
+    if (::stat(QFile::encodeName(carpeta).constData(), &estado) != 0)
+        plan.rechazos << QString("la carpeta de destino «%1» no existe: %2")
+                             .arg(carpeta, qt_error_string(errno));
+    else if (!S_ISDIR(estado.st_mode))
+        plan.rechazos << QString("«%1» no es una carpeta").arg(carpeta);
+
+    const QString prefijo = carpeta.endsWith('/') ? carpeta : carpeta + '/';
+    QSet<QString> rutas_origen;
+    QSet<std::pair<dev_t, ino_t>> ficheros_origen;
+    for (const QString& origen : origenes) {
+        rutas_origen.insert(QDir::cleanPath(QDir::current().absoluteFilePath(origen)));
+        if (const auto id = Identidad(origen)) ficheros_origen.insert(*id);
+    }
+    QHash<QString, QString> origen_de;  // destino → el primer origen que lo escribe
+    for (const QString& origen : origenes) {
+        Trabajo_lote t{origen, {}, {}};
+        try {
+            const tesmalo::Propuesta_destino p = tesmalo::Proponer_destino(origen);
+            t.destino = prefijo + p.Ruta_destino.mid(p.Carpeta_origen.size());
+        } catch (const std::exception& e) {
+            t.error = QString::fromUtf8(e.what());
+        }
+        plan.trabajos << t;
+        if (t.destino.isEmpty()) continue;
+        if (const auto otro = origen_de.constFind(t.destino); otro != origen_de.cend()) {
+            plan.rechazos << QString("«%1» y «%2» escribirían el mismo destino, «%3»")
+                                 .arg(*otro, origen, t.destino);
+            continue;
+        }
+        origen_de.insert(t.destino, origen);
+        const auto id = Identidad(t.destino);
+        if (rutas_origen.contains(QDir::cleanPath(QDir::current().absoluteFilePath(t.destino))) ||
+            (id && ficheros_origen.contains(*id)))
+            plan.rechazos << QString("el destino de «%1», «%2», es uno de los orígenes")
+                                 .arg(origen, t.destino);
+    }
+    return plan;
+}
+
+int Convertir_lote(const Pedido_lote& pedido) {
+    const Plan_lote plan = Planear_lote(pedido.carpeta, pedido.origenes);
+    if (!plan.rechazos.isEmpty()) {
+        for (const QString& r : plan.rechazos)
+            std::fprintf(stderr, "tesmalo-cli: %s\n", Local(r).constData());
+        std::fputs("tesmalo-cli: no se convirtió ningún origen\n", stderr);
+        return 2;
+    }
+    const int n = static_cast<int>(plan.trabajos.size());
+    const int hilos =
+        std::min(n, pedido.trabajos > 0 ? pedido.trabajos : QThread::idealThreadCount());
+    std::vector<qint64> bytes;
+    qint64 total = 0;
+    for (const Trabajo_lote& t : plan.trabajos) total += bytes.emplace_back(Tamano(t.origen));
+
+    Informe_lote informe(pedido.barra, std::max(hilos, 1), total, n);
+    Cuentas cuentas;
+    std::atomic<int> siguiente{0};
+    {
+        std::vector<std::jthread> trabajadores;
+        for (int hueco = 0; hueco < hilos; ++hueco)
+            trabajadores.emplace_back([&, hueco] {
+                for (int i; (i = siguiente++) < n;)
+                    Convertir_trabajo(pedido, plan.trabajos[i], bytes[static_cast<std::size_t>(i)],
+                                      hueco, informe, cuentas);
+            });
+    }
+    informe.Cerrar();
+    std::fprintf(stderr, "tesmalo-cli: convertidos: %d de %d (con avisos: %d); fallidos: %d\n",
+                 cuentas.convertidos + cuentas.con_avisos, n, cuentas.con_avisos.load(),
+                 cuentas.fallidos.load());
+    return cuentas.fallidos > 0 ? 1 : 0;
+}
+
+}  // namespace tesmalo_cli

@@ -1,0 +1,214 @@
+// La forma por lotes de tesmalo-cli (-d CARPETA ORIGEN...), lanzada con QProcess: orígenes
+// buenos y malos a la vez, los rechazos antes de empezar y Ctrl+C o SIGTERM a mitad del lote.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <algorithm>
+
+#include "conversion/ficheros_prueba.h"
+
+namespace {
+
+using tesmalo::Escribir_fichero_prueba;
+
+struct Resultado {
+    int codigo = -1;
+    QByteArray errores;
+};
+
+Resultado Lanzar(const QStringList& argumentos, const QString& carpeta) {
+    QProcess p;
+    p.setWorkingDirectory(carpeta);
+    p.start(TESMALO_CLI, argumentos);
+    Resultado r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
+    r.codigo = p.exitCode();
+    r.errores = p.readAllStandardError();
+    return r;
+}
+
+QByteArray Leer(const QString& ruta) {
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
+}
+
+// Todo lo que hay en `carpeta`, ocultos incluidos (un temporal olvidado se vería).
+QStringList Contenido(const QString& carpeta) {
+    return QDir(carpeta).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Copia las rejillas de muestra a `carpeta` y devuelve sus nombres.
+QStringList Copiar_muestras(const QString& carpeta) {
+    const QDir muestras(qEnvironmentVariable("TESMALO_MUESTRAS", TESMALO_MUESTRAS_FUENTE));
+    const QStringList nombres = muestras.entryList(QDir::Files, QDir::Name);
+    for (const QString& n : nombres)
+        if (!QFile::copy(muestras.filePath(n), carpeta + '/' + n))
+            qFatal("no se pudo copiar %s", qPrintable(n));
+    return nombres;
+}
+
+// Una rejilla de 3 × 2 con un valor de más: su conversión termina con un aviso.
+const QByteArray Rejilla_con_aviso =
+    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n1 2 3\n4 5 6 7\n";
+
+}  // namespace
+
+class Lote_test : public QObject {
+    Q_OBJECT
+  private slots:
+    // Orígenes buenos, uno con aviso y malos, con -j 2: cada destino es el de la llamada
+    // suelta, cada fallo y cada aviso tiene su línea con su origen, y el resumen los cuenta.
+    void buenos_y_malos() {
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        QVERIFY(QDir(t).mkpath("origen/carpeta.asc") && QDir(t).mkpath("salida") &&
+                QDir(t).mkpath("sueltos"));
+        QStringList buenos = Copiar_muestras(t + "/origen");
+        Escribir_fichero_prueba(t + "/origen/aviso.asc", Rejilla_con_aviso);
+        Escribir_fichero_prueba(t + "/origen/hola.asc", "hola\n");
+        Escribir_fichero_prueba(t + "/origen/x.a", Rejilla_con_aviso);
+        const QStringList malos{"falta.asc", "carpeta.asc", "hola.asc", "x.a"};
+        QStringList argumentos{"-j", "2", "-d", "../salida"};
+        for (const QString& o : buenos + QStringList{"aviso.asc"} + malos) argumentos << o;
+
+        const Resultado r = Lanzar(argumentos, t + "/origen");
+        QCOMPARE(r.codigo, 1);
+        const QList<QByteArray> lineas = r.errores.trimmed().split('\n');
+        QCOMPARE(lineas.size(), malos.size() + 2);  // los fallos, el aviso y el resumen
+        QCOMPARE(lineas.last(), QByteArray("tesmalo-cli: convertidos: 5 de 9 (con avisos: 1); "
+                                           "fallidos: 4"));
+        for (const QString& m : malos)
+            QVERIFY2(std::ranges::count_if(lineas,
+                                           [&](const QByteArray& l) {
+                                               return l.startsWith(
+                                                   "tesmalo-cli: error: " + m.toUtf8() + ": ");
+                                           }) == 1,
+                     qPrintable(m));
+        const Resultado suelto =
+            Lanzar({"aviso.asc", "../sueltos/aviso_reestruct.txt"}, t + "/origen");
+        QCOMPARE(suelto.errores, QByteArray("aviso: se descartaron 1 valores (sobrantes al final "
+                                            "de un bloque de filas o de una fila incompleta)\n"));
+        QVERIFY(lineas.contains("aviso: aviso.asc: " + suelto.errores.mid(7).trimmed()));
+
+        buenos << "aviso.asc";
+        QStringList esperados;
+        for (const QString& o : buenos) {
+            const QString d = o.chopped(4) + "_reestruct.txt";
+            esperados << d;
+            if (o != "aviso.asc") QCOMPARE(Lanzar({o, "../sueltos/" + d}, t + "/origen").codigo, 0);
+            QCOMPARE(Leer(t + "/salida/" + d), Leer(t + "/sueltos/" + d));
+        }
+        esperados.sort();
+        QCOMPARE(Contenido(t + "/salida"), esperados);
+    }
+
+    // Lo que impide empezar: sale con 2, nombra los ficheros y no escribe nada.
+    void rechazos_data() {
+        QTest::addColumn<QStringList>("argumentos");
+        QTest::addColumn<QStringList>("textos");
+        QTest::newRow("mismo destino")
+            << QStringList{"-d", "salida", "a/zona1.asc", "b/zona1.asc"}
+            << QStringList{"«a/zona1.asc» y «b/zona1.asc»", "«salida/zona1_reestruct.txt»"};
+        QTest::newRow("el mismo origen dos veces")
+            << QStringList{"-d", "salida", "a/zona1.asc", "b/otra.asc", "a/zona1.asc"}
+            << QStringList{"«a/zona1.asc» y «a/zona1.asc»"};
+        QTest::newRow("destino que es un origen")
+            << QStringList{"-d", "salida/", "salida/zona1_reestruct.txt", "a/zona1.asc"}
+            << QStringList{
+                   "el destino de «a/zona1.asc», «salida/zona1_reestruct.txt», es uno "
+                   "de los orígenes"};
+        QTest::newRow("destino que es un origen por un enlace")
+            << QStringList{"-d", "salida", "a/zona1.asc", "enlace.asc"}
+            << QStringList{"«a/zona1.asc», «salida/zona1_reestruct.txt», es uno de los orígenes"};
+        QTest::newRow("carpeta que falta")
+            << QStringList{"-d", "no-hay", "a/zona1.asc"}
+            << QStringList{"la carpeta de destino «no-hay» no existe"};
+        QTest::newRow("carpeta que es un fichero")
+            << QStringList{"--carpeta-destino=a/zona1.asc", "b/otra.asc"}
+            << QStringList{"«a/zona1.asc» no es una carpeta"};
+        QTest::newRow("-j 0") << QStringList{"-j", "0", "-d", "salida", "a/zona1.asc"}
+                              << QStringList{"--trabajos necesita al menos 1"};
+        QTest::newRow("-j sin -d")
+            << QStringList{"-j", "2", "a/zona1.asc"} << QStringList{"sólo valen con -d"};
+    }
+    void rechazos() {
+        QFETCH(QStringList, argumentos);
+        QFETCH(QStringList, textos);
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        QVERIFY(QDir(t).mkpath("a") && QDir(t).mkpath("b") && QDir(t).mkpath("salida"));
+        Copiar_muestras(t + "/a");
+        QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/b/zona1.asc"));
+        QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/b/otra.asc"));
+        Escribir_fichero_prueba(t + "/salida/zona1_reestruct.txt", "anterior\n");
+        QVERIFY(QFile::link("salida/zona1_reestruct.txt", t + "/enlace.asc"));
+        const QStringList antes = Contenido(t + "/salida");
+
+        const Resultado r = Lanzar(argumentos, t);
+        QCOMPARE(r.codigo, 2);
+        for (const QString& texto : textos)
+            QVERIFY2(QString::fromUtf8(r.errores).contains(texto), r.errores.constData());
+        QCOMPARE(Contenido(t + "/salida"), antes);
+        QCOMPARE(Leer(t + "/salida/zona1_reestruct.txt"), QByteArray("anterior\n"));
+        QCOMPARE(Contenido(t + "/b"), (QStringList{"otra.asc", "zona1.asc"}));
+    }
+
+    // Ctrl+C o SIGTERM con una conversión terminada y otra esperando datos de una tubería: el
+    // destino terminado se queda, del otro no queda nada (ni temporal) y sale con 128 + señal.
+    void interrupcion_data() {
+        QTest::addColumn<int>("senal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void interrupcion() {
+        QFETCH(int, senal);
+        QTemporaryDir tmp;
+        const QString t = tmp.path();
+        QVERIFY(QDir(t).mkpath("salida"));
+        Copiar_muestras(t);
+        const QByteArray tuberia = QFile::encodeName(t + "/tuberia.asc");
+        QCOMPARE(mkfifo(tuberia.constData(), 0600), 0);
+        QVERIFY(QDir(t).mkpath("suelto"));
+        QCOMPARE(Lanzar({"zona1.asc", "suelto/zona1_reestruct.txt"}, t).codigo, 0);
+
+        QProcess p;
+        p.setWorkingDirectory(t);
+        p.start(TESMALO_CLI, {"-j", "2", "-d", "salida", "--cabecera", "6", "--columnas", "3",
+                              "--filas", "2", "zona1.asc", "tuberia.asc"});
+        QVERIFY(p.waitForStarted());
+        // La conversión de la tubería la abre y se queda esperando la segunda fila.
+        int escritor = -1;
+        QElapsedTimer reloj;
+        reloj.start();
+        while ((escritor = open(tuberia.constData(), O_WRONLY | O_NONBLOCK)) < 0 &&
+               reloj.elapsed() < 20000)
+            QThread::msleep(10);
+        QVERIFY(escritor >= 0);
+        const QByteArray principio = Rejilla_con_aviso.left(Rejilla_con_aviso.indexOf("4 5"));
+        QCOMPARE(write(escritor, principio.constData(), principio.size()), principio.size());
+        while (!QFile::exists(t + "/salida/zona1_reestruct.txt") && reloj.elapsed() < 20000)
+            QThread::msleep(10);
+        QThread::msleep(100);
+        QCOMPARE(kill(pid_t(p.processId()), senal), 0);
+        QVERIFY(p.waitForFinished(20000));
+        close(escritor);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 128 + senal);
+        QCOMPARE(Contenido(t + "/salida"), QStringList{"zona1_reestruct.txt"});
+        QCOMPARE(Leer(t + "/salida/zona1_reestruct.txt"), Leer(t + "/suelto/zona1_reestruct.txt"));
+    }
+};
+
+QTEST_GUILESS_MAIN(Lote_test)
+#include "lote_test.moc"

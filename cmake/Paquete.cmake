@@ -1,0 +1,32 @@
+# El paquete de Debian: cpack -G DEB en la carpeta de compilación da tesmalo_VERSIÓN_amd64.deb,
+# con los dos programas, el icono, la entrada de escritorio, la ficha AppStream y la página de
+# manual. Las dependencias las calcula dpkg-shlibdeps a partir de las bibliotecas enlazadas.
+include(GNUInstallDirs)
+set(tesmalo_documentos ${CMAKE_INSTALL_DATADIR}/doc/tesmalo)
+install(FILES ${PROJECT_SOURCE_DIR}/paquete/copyright DESTINATION ${tesmalo_documentos})
+# Debian pide el registro de cambios comprimido, sin nombre ni fecha en la cabecera de gzip.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
+  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/paquete/changelog > ${PROJECT_BINARY_DIR}/changelog.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/paquete/changelog)
+add_custom_target(tesmalo_registro_cambios ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${tesmalo_documentos})
+
+set(CPACK_PACKAGE_NAME tesmalo)
+set(CPACK_PACKAGE_VENDOR "Los autores de Tesmalo")
+set(CPACK_PACKAGE_CONTACT "Mantenedores de Tesmalo <maintainers@users.noreply.c-seed-0e8822b8.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "reestructura rejillas DTM de texto en rejillas ASCII de Esri")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tesmalo convierte una rejilla de texto de un modelo digital del terreno
+(unas líneas de cabecera y los valores repartidos en líneas de cualquier
+manera) en una rejilla ASCII de Esri: una cabecera de seis líneas y una fila
+de la rejilla por línea, con los valores copiados tal cual. Trae la ventana
+tesmalo y el programa de línea de órdenes tesmalo-cli, que convierte también
+muchos ficheros a la vez.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TESMALO_URL})
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+include(CPack)
