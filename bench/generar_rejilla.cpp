@@ -31,7 +31,8 @@ char* Escribir_numero(char* p, std::uint64_t v, int cifras_minimas = 1) {
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "uso: generar_rejilla cifra|entero|decimal COLUMNAS FILAS POR_LINEA\n");
+        std::fprintf(stderr,
+                     "uso: generar_rejilla cifra|entero|decimal COLUMNAS FILAS POR_LINEA\n");
         return 2;
     }
     const std::string clase = argv[1];
@@ -43,9 +44,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "generar_rejilla: argumentos no válidos\n");
         return 2;
     }
-    std::printf("ncols %llu\nnrows %llu\nxllcorner 258.000\nyllcorner 448.500\n"
-                "cellsize 15.000\nnodata_value -999.000\n",
-                static_cast<unsigned long long>(columnas), static_cast<unsigned long long>(filas));
+    std::printf(
+        "ncols %llu\nnrows %llu\nxllcorner 258.000\nyllcorner 448.500\n"
+        "cellsize 15.000\nnodata_value -999.000\n",
+        static_cast<unsigned long long>(columnas), static_cast<unsigned long long>(filas));
 
     std::vector<char> bufer(1 << 20);
     char* p = bufer.data();
@@ -63,7 +65,8 @@ int main(int argc, char** argv) {
         }
         *p++ = (i % por_linea == 0 || i == n) ? '\n' : ' ';
         if (p - bufer.data() > static_cast<std::ptrdiff_t>(bufer.size()) - 64) {
-            if (std::fwrite(bufer.data(), 1, p - bufer.data(), stdout) != std::size_t(p - bufer.data()))
+            if (std::fwrite(bufer.data(), 1, p - bufer.data(), stdout) !=
+                std::size_t(p - bufer.data()))
                 return 1;
             p = bufer.data();
         }

@@ -35,9 +35,13 @@ Version& En_uso() {
 
 }  // namespace
 
-Copiador_bloques Copiador_en_uso() { return En_uso().copiador; }
+Copiador_bloques Copiador_en_uso() {
+    return En_uso().copiador;
+}
 
-std::string_view Nombre_escaner() { return En_uso().nombre; }
+std::string_view Nombre_escaner() {
+    return En_uso().nombre;
+}
 
 bool Forzar_escaner(std::string_view nombre) {
     if (nombre.empty()) return false;

@@ -37,8 +37,8 @@ struct Copia_campos {
 using Copiador_bloques = void (*)(Copia_campos& copia, const char* fin);
 
 // Las versiones, por nombre: "avx2", "sse2", "portable".
-Copiador_bloques Copiador_avx2();      // nullptr si no se compiló (fuera de x86-64)
-Copiador_bloques Copiador_sse2();      // nullptr si no se compiló (fuera de x86-64)
+Copiador_bloques Copiador_avx2();  // nullptr si no se compiló (fuera de x86-64)
+Copiador_bloques Copiador_sse2();  // nullptr si no se compiló (fuera de x86-64)
 Copiador_bloques Copiador_portable();
 
 // La versión en uso; al empezar, la mejor que tenga el procesador.

@@ -11,6 +11,7 @@
 namespace tesmalo {
 namespace {
 
+// La clasificación de bloques que pide Copiar_bloques (conversion/escaner_nucleo.h).
 struct Bloques_avx2 {
     struct Bloque {
         __m256i bajo, alto, sep_bajo, sep_alto;
@@ -22,15 +23,18 @@ struct Bloques_avx2 {
         b.alto = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
         const __m256i espacio = _mm256_set1_epi8(' '), cr = _mm256_set1_epi8('\r'),
                       lf = _mm256_set1_epi8('\n');
-        const __m256i cr_bajo = _mm256_cmpeq_epi8(b.bajo, cr), cr_alto = _mm256_cmpeq_epi8(b.alto, cr);
-        const __m256i lf_bajo = _mm256_cmpeq_epi8(b.bajo, lf), lf_alto = _mm256_cmpeq_epi8(b.alto, lf);
-        b.sep_bajo = _mm256_or_si256(_mm256_cmpeq_epi8(b.bajo, espacio),
-                                     _mm256_or_si256(cr_bajo, lf_bajo));
-        b.sep_alto = _mm256_or_si256(_mm256_cmpeq_epi8(b.alto, espacio),
-                                     _mm256_or_si256(cr_alto, lf_alto));
+        const __m256i cr_bajo = _mm256_cmpeq_epi8(b.bajo, cr),
+                      cr_alto = _mm256_cmpeq_epi8(b.alto, cr);
+        const __m256i lf_bajo = _mm256_cmpeq_epi8(b.bajo, lf),
+                      lf_alto = _mm256_cmpeq_epi8(b.alto, lf);
+        b.sep_bajo =
+            _mm256_or_si256(_mm256_cmpeq_epi8(b.bajo, espacio), _mm256_or_si256(cr_bajo, lf_bajo));
+        b.sep_alto =
+            _mm256_or_si256(_mm256_cmpeq_epi8(b.alto, espacio), _mm256_or_si256(cr_alto, lf_alto));
         const auto mascara = [](__m256i bajo, __m256i alto) {
             return static_cast<std::uint32_t>(_mm256_movemask_epi8(bajo)) |
-                   static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(alto)))
+                   static_cast<std::uint64_t>(
+                       static_cast<std::uint32_t>(_mm256_movemask_epi8(alto)))
                        << 32;
         };
         b.sep = mascara(b.sep_bajo, b.sep_alto);
@@ -50,20 +54,25 @@ struct Bloques_avx2 {
     }
 };
 
+// El Copiador_bloques de esta versión.
 void Copiar_avx2(Copia_campos& copia, const char* fin) {
     Copiar_bloques<Bloques_avx2>(copia, fin);
 }
 
 }  // namespace
 
-Copiador_bloques Copiador_avx2() { return &Copiar_avx2; }
+Copiador_bloques Copiador_avx2() {
+    return &Copiar_avx2;
+}
 
 }  // namespace tesmalo
 
 #else
 
 namespace tesmalo {
-Copiador_bloques Copiador_avx2() { return nullptr; }
+Copiador_bloques Copiador_avx2() {
+    return nullptr;
+}
 }  // namespace tesmalo
 
 #endif

@@ -15,8 +15,14 @@
 namespace tesmalo {
 namespace {
 
-inline int Contar(std::uint64_t m) { return __builtin_popcountll(m); }
-inline int Ceros_bajos(std::uint64_t m) { return __builtin_ctzll(m); }
+// Cuántos bits de `m` valen 1.
+inline int Contar(std::uint64_t m) {
+    return __builtin_popcountll(m);
+}
+// La posición del bit más bajo que vale 1; `m` no puede ser 0.
+inline int Ceros_bajos(std::uint64_t m) {
+    return __builtin_ctzll(m);
+}
 
 // La posición del bit número `r` (desde 0) de los que valen 1 en `m`, que tiene más de r.
 // Búsqueda binaria por mitades contando bits.
@@ -36,7 +42,8 @@ inline int Seleccionar_portable(std::uint64_t m, int r) {
     return posicion;
 }
 
-// `Bloques` da, para 64 bytes en p:
+// El recorrido de Copiador_bloques (conversion/escaner.h), con la clasificación de `B`, que da,
+// para 64 bytes en p:
 //   B::Cargar(p)          un bloque con las máscaras sep (espacio, CR o LF), cr y lf, bit i el
 //                         byte p[i];
 //   B::Guardar(bloque, d) escribe en d los 64 bytes con cada separador cambiado por un espacio;

@@ -7,6 +7,7 @@
 namespace tesmalo {
 namespace {
 
+// La clasificación de bloques que pide Copiar_bloques (conversion/escaner_nucleo.h).
 struct Bloques_portable {
     static constexpr std::uint64_t Unos = 0x0101010101010101ull;
     static constexpr std::uint64_t Sietes = 0x7f7f7f7f7f7f7f7full;
@@ -49,12 +50,15 @@ struct Bloques_portable {
     static int Seleccionar(std::uint64_t m, int r) { return Seleccionar_portable(m, r); }
 };
 
+// El Copiador_bloques de esta versión.
 void Copiar_portable(Copia_campos& copia, const char* fin) {
     Copiar_bloques<Bloques_portable>(copia, fin);
 }
 
 }  // namespace
 
-Copiador_bloques Copiador_portable() { return &Copiar_portable; }
+Copiador_bloques Copiador_portable() {
+    return &Copiar_portable;
+}
 
 }  // namespace tesmalo

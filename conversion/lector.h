@@ -142,9 +142,7 @@ class Lector_origen {
         copia.p = p;
         copia.q = q;
     }
-    static bool Es_separador(char c) {
-        return Separadores[static_cast<unsigned char>(c)];
-    }
+    static bool Es_separador(char c) { return Separadores[static_cast<unsigned char>(c)]; }
     static constexpr auto Separadores = [] {
         std::array<bool, 256> tabla{};
         tabla[' '] = tabla['\n'] = tabla['\r'] = true;

@@ -100,13 +100,15 @@ class Lector_test : public QObject {
         QTest::addColumn<bool>("espacio");
         QTest::addColumn<QByteArray>("salida");
         QTest::addColumn<qint64>("copiados");
-        QTest::addColumn<qint64>("linea");   // Linea() después
+        QTest::addColumn<qint64>("linea");      // Linea() después
         QTest::addColumn<QByteArray>("resto");  // lo que copia después Copiar_campos de todo
         const QByteArray a63(63, 'a'), x200(200, 'x');
-        QTest::newRow("una fila por línea") << QByteArray("1 2 3\n4 5 6\n") << 3ll << false
-                                            << QByteArray("1 2 3") << 3ll << 1ll << QByteArray(" 4 5 6");
-        QTest::newRow("cruza fines de línea") << QByteArray("1 2\n3 4\n") << 3ll << false
-                                              << QByteArray("1 2 3") << 3ll << 2ll << QByteArray(" 4");
+        QTest::newRow("una fila por línea")
+            << QByteArray("1 2 3\n4 5 6\n") << 3ll << false << QByteArray("1 2 3") << 3ll << 1ll
+            << QByteArray(" 4 5 6");
+        QTest::newRow("cruza fines de línea")
+            << QByteArray("1 2\n3 4\n") << 3ll << false << QByteArray("1 2 3") << 3ll << 2ll
+            << QByteArray(" 4");
         QTest::newRow("rachas de separadores")
             << QByteArray("  1  \r\n\n  2 \r 3\n") << 3ll << false << QByteArray("1 2 3") << 3ll
             << 4ll << QByteArray();
@@ -118,29 +120,28 @@ class Lector_test : public QObject {
                                     << QByteArray("1 2 3") << 3ll << 3ll << QByteArray();
         QTest::newRow("líneas vacías") << QByteArray(100, '\n') + "1" << 1ll << false
                                        << QByteArray("1") << 1ll << 101ll << QByteArray();
-        QTest::newRow("una fila larga") << Cifras(300, 300) << 150ll << false
-                                        << Cifras(150, 1000).chopped(1) << 150ll << 1ll
-                                        << " " + Cifras(150, 1000).chopped(1);
-        QTest::newRow("uno por línea") << Cifras(100, 1) << 100ll << false
-                                       << Cifras(100, 1000).chopped(1) << 100ll << 100ll
-                                       << QByteArray();
-        QTest::newRow("diez por línea") << Cifras(100, 10) << 95ll << true
-                                        << " " + Cifras(95, 1000).chopped(1) << 95ll << 10ll
-                                        << QByteArray(" 5 6 7 8 9");
-        QTest::newRow("CRLF partido entre bloques")
-            << a63 + "\r\nb" + QByteArray(100, ' ') + "c\n" << 2ll << false << a63 + " b" << 2ll
-            << 2ll << QByteArray(" c");
-        QTest::newRow("campo que acaba en el byte 64") << a63 + "a b" << 1ll << false
-                                                       << a63 + "a" << 1ll << 1ll << QByteArray(" b");
-        QTest::newRow("racha de espacios entre bloques") << "a" + QByteArray(100, ' ') + "b" << 2ll
-                                                         << false << QByteArray("a b") << 2ll << 1ll
-                                                         << QByteArray();
-        QTest::newRow("campo más largo que un bloque") << x200 + "\ny " + x200 << 2ll << true
-                                                       << " " + x200 + " y" << 2ll << 2ll
-                                                       << " " + x200;
-        QTest::newRow("separador en el byte 63 y campo en el 64")
-            << a63 + " " + x200 + "  \r\n" << 2ll << false << a63 + " " + x200 << 2ll << 1ll
+        QTest::newRow("una fila larga")
+            << Cifras(300, 300) << 150ll << false << Cifras(150, 1000).chopped(1) << 150ll << 1ll
+            << " " + Cifras(150, 1000).chopped(1);
+        QTest::newRow("uno por línea")
+            << Cifras(100, 1) << 100ll << false << Cifras(100, 1000).chopped(1) << 100ll << 100ll
             << QByteArray();
+        QTest::newRow("diez por línea")
+            << Cifras(100, 10) << 95ll << true << " " + Cifras(95, 1000).chopped(1) << 95ll << 10ll
+            << QByteArray(" 5 6 7 8 9");
+        QTest::newRow("CRLF partido entre bloques")
+            << a63 + "\r\nb" + QByteArray(100, ' ') + "c\n"
+            << 2ll << false << a63 + " b" << 2ll << 2ll << QByteArray(" c");
+        QTest::newRow("campo que acaba en el byte 64")
+            << a63 + "a b" << 1ll << false << a63 + "a" << 1ll << 1ll << QByteArray(" b");
+        QTest::newRow("racha de espacios entre bloques")
+            << "a" + QByteArray(100, ' ') + "b" << 2ll << false << QByteArray("a b") << 2ll << 1ll
+            << QByteArray();
+        QTest::newRow("campo más largo que un bloque")
+            << x200 + "\ny " + x200 << 2ll << true << " " + x200 + " y" << 2ll << 2ll << " " + x200;
+        QTest::newRow("separador en el byte 63 y campo en el 64")
+            << a63 + " " + x200 + "  \r\n"
+            << 2ll << false << a63 + " " + x200 << 2ll << 1ll << QByteArray();
     }
     // Cada caso con bloques de lectura de varios tamaños, para que lo partan en sitios distintos.
     void copiar_campos() {

@@ -9,8 +9,9 @@
 // como guion, esos bytes de guion y el fichero. Cada operación del guion (Al_final,
 // Copiar_campos con un k y con o sin espacio delante, Siguiente_campo, Leer_extremos,
 // Leer_primero, Saltar_linea) se compara con un cursor sobre las líneas y campos del modelo
-// (fuzz/modelo.h); Copiar_campos sigue por las líneas siguientes hasta tener sus k campos. Copiar_campos escribe en una salida que da cada vez un búfer del tamaño
-// justo que pidió, para que AddressSanitizer vea cualquier byte escrito de más.
+// (fuzz/modelo.h); Copiar_campos sigue por las líneas siguientes hasta tener sus k campos.
+// Copiar_campos escribe en una salida que da cada vez un búfer del tamaño justo que pidió, para que
+// AddressSanitizer vea cualquier byte escrito de más.
 #include <cstdint>
 #include <memory>
 #include <vector>
