@@ -10,15 +10,11 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
-#include <bit>
-#include <cstdint>
-#include <cstring>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 #include <memory>
 #include <stdexcept>
 #include <string>
+
+#include "conversion/escaner.h"
 
 namespace tesmalo {
 
@@ -78,90 +74,36 @@ class Lector_origen {
         }
     }
 
-    // Copia en `salida` hasta `k` campos de la línea actual, cada uno precedido de un espacio
-    // (el primero sólo si `espacio_delante`), y devuelve cuántos copió. Si son menos de `k`, la
-    // línea se acabó y su fin de línea queda consumido. `salida` debe ofrecer Reservar(n) (un
-    // puntero con sitio para n bytes, n no mayor que el bloque de lectura más uno) y Avanzar(n).
-    // Es el camino caliente de la conversión: todo en variables locales, de ocho en ocho bytes.
+    // Copia en `salida` los `k` campos siguientes, cada uno precedido de un espacio (el primero
+    // sólo si `espacio_delante`), y devuelve cuántos copió. Los fines de línea entre ellos son
+    // separadores como los espacios: una línea sin campos no aporta ninguno. Tras el último
+    // campo copiado, el separador que lo sigue queda sin leer; si son menos de `k`, el fichero
+    // se acabó. `salida` debe ofrecer Reservar(n) (un puntero con sitio para n bytes, n no mayor
+    // que el bloque de lectura más uno) y Avanzar(n).
+    // Es el camino caliente de la conversión: bloques de 64 bytes con el escáner en uso
+    // (conversion/escaner.h) y byte a byte sólo lo que queda al final de cada bloque de lectura.
     template <class Salida>
     qint64 Copiar_campos(Salida& salida, qint64 k, bool espacio_delante) {
-        qint64 hechos = 0;
-        bool en_campo = false;
-        const char* p = p_;
+        if (k <= 0) return 0;
+        const Copiador_bloques copiar_bloques = Copiador_en_uso();
+        Copia_campos copia;
+        copia.p = p_;
+        copia.quedan = k;
+        copia.espacio = espacio_delante;
         for (;;) {
             const char* const fin = fin_;
-            // Cada campo escribe su espacio y sus bytes, y antes de cada uno salvo el primero
-            // se ha consumido al menos un separador: no se escribe más de lo que queda más uno,
-            // ni siquiera con los bytes de sobra de las copias por bloques, que nunca leen más
-            // allá de `fin`.
-            char* const q0 = salida.Reservar(fin - p + 1);
-            char* q = q0;
-            for (;;) {
-                if (!en_campo) {
-                    if (hechos == k) {
-                        salida.Avanzar(q - q0);
-                        p_ = p;
-                        return hechos;
-                    }
-                    while (p < fin && *p == ' ') ++p;
-                    if (p == fin) break;
-                    if (*p == '\n' || *p == '\r') {
-                        salida.Avanzar(q - q0);
-                        p_ = p;
-                        Terminar_linea();
-                        return hechos;
-                    }
-                    if (espacio_delante) *q++ = ' ';
-                    espacio_delante = true;
-                    en_campo = true;
-                }
-                // Se copian bloques enteros y sólo se da por bueno lo que precede al primer
-                // separador; la salida tiene sitio de sobra para los bytes que sobran.
-#ifdef __SSE2__
-                while (fin - p >= 16) {
-                    const __m128i dieciseis = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(q), dieciseis);
-                    const int marcas = _mm_movemask_epi8(
-                        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(dieciseis, _mm_set1_epi8(' ')),
-                                                  _mm_cmpeq_epi8(dieciseis, _mm_set1_epi8('\n'))),
-                                     _mm_cmpeq_epi8(dieciseis, _mm_set1_epi8('\r'))));
-                    if (marcas != 0) {
-                        const int n = std::countr_zero(static_cast<unsigned>(marcas));
-                        p += n;
-                        q += n;
-                        goto fin_de_campo;
-                    }
-                    p += 16;
-                    q += 16;
-                }
-#endif
-                while (fin - p >= 8) {
-                    std::uint64_t ocho;
-                    std::memcpy(&ocho, p, 8);
-                    std::memcpy(q, &ocho, 8);
-                    const std::uint64_t marcas = Marcar_separadores(ocho);
-                    if (marcas != 0) {
-                        const int n = (std::endian::native == std::endian::little
-                                           ? std::countr_zero(marcas)
-                                           : std::countl_zero(marcas)) /
-                                      8;
-                        p += n;
-                        q += n;
-                        goto fin_de_campo;
-                    }
-                    p += 8;
-                    q += 8;
-                }
-                while (p < fin && !Es_separador(*p)) *q++ = *p++;
-                if (p == fin) break;
-            fin_de_campo:
-                en_campo = false;
-                ++hechos;
-            }
-            salida.Avanzar(q - q0);
-            p_ = p;
-            if (!Rellenar()) return hechos + (en_campo ? 1 : 0);
-            p = p_;
+            // La salida no va nunca por delante de lo leído en más de un espacio.
+            char* const q0 = salida.Reservar(fin - copia.p + 1);
+            copia.q = q0;
+            if (fin - copia.p >= 64) copiar_bloques(copia, fin);
+            Copiar_resto(copia, fin);
+            salida.Avanzar(copia.q - q0);
+            p_ = copia.p;
+            lineas_terminadas_ += copia.lineas;
+            copia.lineas = 0;
+            if (copia.quedan == 0) return k;
+            if (!Rellenar()) return k - copia.quedan + (copia.en_campo ? 1 : 0);
+            copia.p = p_;
         }
     }
 
@@ -173,16 +115,34 @@ class Lector_origen {
     }
 
   private:
-    // El bit alto de cada byte de `v` que sea espacio, CR o LF (y quizá de alguno posterior a
-    // uno de ellos, lo que no importa porque sólo se busca el primero).
-    static std::uint64_t Marcar_separadores(std::uint64_t v) {
-        constexpr std::uint64_t unos = 0x0101010101010101ull, altos = 0x8080808080808080ull;
-        const auto cero = [](std::uint64_t x) { return (x - unos) & ~x & altos; };
-        return cero(v ^ (unos * ' ')) | cero(v ^ (unos * '\r')) | cero(v ^ (unos * '\n'));
+    // Copia_campos byte a byte hasta `fin` o hasta completar los campos pedidos.
+    static void Copiar_resto(Copia_campos& copia, const char* fin) {
+        const char* p = copia.p;
+        char* q = copia.q;
+        while (copia.quedan > 0 && p < fin) {
+            const char c = *p;
+            if (Es_separador(c)) {
+                if (copia.en_campo) {
+                    copia.en_campo = false;
+                    if (--copia.quedan == 0) break;
+                }
+                // Un CR es siempre un fin de línea; un LF, salvo detrás de un CR.
+                if (c == '\r' || (c == '\n' && !copia.cr_previo)) ++copia.lineas;
+                copia.cr_previo = c == '\r';
+            } else {
+                if (!copia.en_campo) {
+                    if (copia.espacio) *q++ = ' ';
+                    copia.espacio = copia.en_campo = true;
+                }
+                copia.cr_previo = false;
+                *q++ = c;
+            }
+            ++p;
+        }
+        copia.p = p;
+        copia.q = q;
     }
-    static bool Es_separador(char c) {
-        return Separadores[static_cast<unsigned char>(c)];
-    }
+    static bool Es_separador(char c) { return Separadores[static_cast<unsigned char>(c)]; }
     static constexpr auto Separadores = [] {
         std::array<bool, 256> tabla{};
         tabla[' '] = tabla['\n'] = tabla['\r'] = true;

@@ -2,6 +2,8 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <cstdlib>
 
 #include "conversion/ficheros_prueba.h"
 
@@ -24,6 +26,26 @@ QList<QList<QByteArray>> Leer_todo(const QString& ruta, qsizetype bloque) {
         lineas.append(campos);
     }
     return lineas;
+}
+
+// Una salida para Copiar_campos que guarda lo copiado; cada reserva es un búfer nuevo del tamaño
+// justo, para que los sanitizadores vean cualquier byte escrito fuera de él.
+struct Salida_texto {
+    QByteArray texto;
+    std::unique_ptr<char[]> bufer;
+    char* Reservar(qsizetype n) {
+        bufer.reset(new char[std::size_t(n)]);
+        return bufer.get();
+    }
+    void Avanzar(qsizetype n) { texto.append(bufer.get(), n); }
+};
+
+// `n` valores que se repiten, "0" a "9", separados por un espacio, en líneas de `por_linea`.
+QByteArray Cifras(int n, int por_linea) {
+    QByteArray texto;
+    for (int i = 0; i < n; ++i)
+        texto += QByteArray::number(i % 10) + ((i + 1) % por_linea == 0 ? "\n" : " ");
+    return texto;
 }
 
 }  // namespace
@@ -67,6 +89,81 @@ class Lector_test : public QObject {
         QFETCH(Lineas, esperado);
         const QString ruta = Escribir(contenido);
         for (qsizetype bloque : {1, 2, 3, 1 << 20}) QCOMPARE(Leer_todo(ruta, bloque), esperado);
+    }
+
+    // Copiar_campos cruza los fines de línea: cada racha de espacios y fines de línea entre dos
+    // campos es un espacio, y tras el último campo el separador queda sin leer. Los casos largos
+    // ponen campos, rachas y CRLF a caballo de los bloques de 64 bytes del escáner.
+    void copiar_campos_data() {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<qint64>("k");
+        QTest::addColumn<bool>("espacio");
+        QTest::addColumn<QByteArray>("salida");
+        QTest::addColumn<qint64>("copiados");
+        QTest::addColumn<qint64>("linea");      // Linea() después
+        QTest::addColumn<QByteArray>("resto");  // lo que copia después Copiar_campos de todo
+        const QByteArray a63(63, 'a'), x200(200, 'x');
+        QTest::newRow("una fila por línea")
+            << QByteArray("1 2 3\n4 5 6\n") << 3ll << false << QByteArray("1 2 3") << 3ll << 1ll
+            << QByteArray(" 4 5 6");
+        QTest::newRow("cruza fines de línea")
+            << QByteArray("1 2\n3 4\n") << 3ll << false << QByteArray("1 2 3") << 3ll << 2ll
+            << QByteArray(" 4");
+        QTest::newRow("rachas de separadores")
+            << QByteArray("  1  \r\n\n  2 \r 3\n") << 3ll << false << QByteArray("1 2 3") << 3ll
+            << 4ll << QByteArray();
+        QTest::newRow("espacio delante") << QByteArray("7 8") << 1ll << true << QByteArray(" 7")
+                                         << 1ll << 1ll << QByteArray(" 8");
+        QTest::newRow("se acaba el fichero") << QByteArray("1 2\n3") << 5ll << false
+                                             << QByteArray("1 2 3") << 3ll << 2ll << QByteArray();
+        QTest::newRow("CR sueltos") << QByteArray("1\r2\r3\r") << 3ll << false
+                                    << QByteArray("1 2 3") << 3ll << 3ll << QByteArray();
+        QTest::newRow("líneas vacías") << QByteArray(100, '\n') + "1" << 1ll << false
+                                       << QByteArray("1") << 1ll << 101ll << QByteArray();
+        QTest::newRow("una fila larga")
+            << Cifras(300, 300) << 150ll << false << Cifras(150, 1000).chopped(1) << 150ll << 1ll
+            << " " + Cifras(150, 1000).chopped(1);
+        QTest::newRow("uno por línea")
+            << Cifras(100, 1) << 100ll << false << Cifras(100, 1000).chopped(1) << 100ll << 100ll
+            << QByteArray();
+        QTest::newRow("diez por línea")
+            << Cifras(100, 10) << 95ll << true << " " + Cifras(95, 1000).chopped(1) << 95ll << 10ll
+            << QByteArray(" 5 6 7 8 9");
+        QTest::newRow("CRLF partido entre bloques")
+            << a63 + "\r\nb" + QByteArray(100, ' ') + "c\n"
+            << 2ll << false << a63 + " b" << 2ll << 2ll << QByteArray(" c");
+        QTest::newRow("campo que acaba en el byte 64")
+            << a63 + "a b" << 1ll << false << a63 + "a" << 1ll << 1ll << QByteArray(" b");
+        QTest::newRow("racha de espacios entre bloques")
+            << "a" + QByteArray(100, ' ') + "b" << 2ll << false << QByteArray("a b") << 2ll << 1ll
+            << QByteArray();
+        QTest::newRow("campo más largo que un bloque")
+            << x200 + "\ny " + x200 << 2ll << true << " " + x200 + " y" << 2ll << 2ll << " " + x200;
+        QTest::newRow("separador en el byte 63 y campo en el 64")
+            << a63 + " " + x200 + "  \r\n"
+            << 2ll << false << a63 + " " + x200 << 2ll << 1ll << QByteArray();
+    }
+    // Cada caso con bloques de lectura de varios tamaños, para que lo partan en sitios distintos.
+    void copiar_campos() {
+        QFETCH(QByteArray, contenido);
+        QFETCH(qint64, k);
+        QFETCH(bool, espacio);
+        QFETCH(QByteArray, salida);
+        QFETCH(qint64, copiados);
+        QFETCH(qint64, linea);
+        QFETCH(QByteArray, resto);
+        const QString ruta = Escribir(contenido);
+        for (qsizetype bloque : {1, 2, 3, 63, 64, 65, 100, 127, 1 << 20}) {
+            Lector_origen lector(ruta, bloque);
+            Salida_texto copia;
+            QCOMPARE(lector.Copiar_campos(copia, k, espacio), copiados);
+            QCOMPARE(copia.texto, salida);
+            QCOMPARE(lector.Linea(), linea);
+            Salida_texto despues;
+            lector.Copiar_campos(despues, qint64{1} << 40, true);
+            QCOMPARE(despues.texto, resto);
+            QVERIFY(lector.Al_final());
+        }
     }
 
     void extremos_data() {
@@ -190,5 +287,19 @@ class Lector_test : public QObject {
     }
 };
 
-QTEST_APPLESS_MAIN(Lector_test)
+// TESMALO_SIMD (avx2, sse2 o portable) impone una versión del escáner; CTest pasa las pruebas
+// con cada una. Si el procesador no la tiene, la prueba se salta: sale con 200, que no es ningún
+// recuento de fallos de Qt Test (como mucho 127).
+int main(int argc, char** argv) {
+    if (const char* simd = std::getenv("TESMALO_SIMD"); simd != nullptr && *simd != '\0') {
+        if (!tesmalo::Forzar_escaner(simd)) {
+            std::printf("Este procesador no puede usar el escáner %s: prueba saltada.\n", simd);
+            return 200;
+        }
+    }
+    const std::string_view escaner = tesmalo::Nombre_escaner();
+    std::printf("Escáner: %.*s\n", int(escaner.size()), escaner.data());
+    Lector_test prueba;
+    return QTest::qExec(&prueba, argc, argv);
+}
 #include "lector_test.moc"

@@ -8,7 +8,19 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "conversion/escaner.h"
+
 namespace tesmalo::fuzz {
+
+void Elegir_escaner() {
+    const char* simd = std::getenv("TESMALO_SIMD");
+    if (simd != nullptr && *simd != '\0' && !Forzar_escaner(simd)) {
+        std::fprintf(stderr, "Este procesador no puede usar el escáner %s.\n", simd);
+        std::exit(200);
+    }
+    const std::string_view nombre = Nombre_escaner();
+    std::fprintf(stderr, "Escáner: %.*s\n", int(nombre.size()), nombre.data());
+}
 
 const QString& Carpeta() {
     static QTemporaryDir temporal(QFileInfo(QStringLiteral("/dev/shm")).isWritable()

@@ -27,6 +27,11 @@ QByteArray Leer_fichero(const QString& ruta);
 // entonces la entrada que lo provocó.
 void Exigir(bool condicion, const char* que, const QString& detalle = {});
 
+// Impone la versión del escáner que diga TESMALO_SIMD (avx2, sse2 o portable), si la dice, y
+// escribe en stderr la que se usa. Si el procesador no la tiene, sale con el código 200, que
+// CTest toma por prueba saltada (no 77, que es el de los hallazgos de libFuzzer).
+void Elegir_escaner();
+
 // Verdadero si `texto` es UTF-8 válido.
 bool Es_utf8(std::string_view texto);
 

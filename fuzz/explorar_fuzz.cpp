@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
                "la conversión rechaza una cuenta que la exploración aceptó",
                detalle + QStringLiteral(", mensaje: ") + texto);
         if (datos_cabecera.lineas_cabecera == 0)
-            Exigir(texto.contains(QStringLiteral("al menos una")),
+            Exigir(texto.contains(QStringLiteral("Ninguna línea de cabecera")),
                    "sin cabecera, la conversión falla por otra causa",
                    detalle + QStringLiteral(", mensaje: ") + texto);
         Exigir(tesmalo::fuzz::Ficheros() == QStringList{"origen.asc"},

@@ -1,13 +1,17 @@
 // Fuzzing del lector del origen (conversion/lector.h) con bloques de lectura pequeños, para que
-// los campos, los CRLF y las copias por bloques de 8 y 16 bytes queden partidos entre dos
-// lecturas, lo que la conversión entera, con bloques de 1 MiB, no ve con entradas pequeñas.
+// los campos, los CRLF y los bloques de 64 bytes del escáner queden partidos entre dos lecturas,
+// lo que la conversión entera, con bloques de 1 MiB, no ve con entradas pequeñas. El escáner es
+// el que diga TESMALO_SIMD (fuzz/apoyo.h).
 //
-// Entrada: un byte con el tamaño del bloque (1 a 64), un byte con cuántas operaciones siguen
+// Entrada: un byte con el tamaño del bloque (de 1 a 64 si es menor que 128; si no, de 64 a 572
+// de cuatro en cuatro, para que quepan varios bloques del escáner), un byte con cuántas
+// operaciones siguen
 // como guion, esos bytes de guion y el fichero. Cada operación del guion (Al_final,
 // Copiar_campos con un k y con o sin espacio delante, Siguiente_campo, Leer_extremos,
 // Leer_primero, Saltar_linea) se compara con un cursor sobre las líneas y campos del modelo
-// (fuzz/modelo.h). Copiar_campos escribe en una salida que da cada vez un búfer del tamaño
-// justo que pidió, para que AddressSanitizer vea cualquier byte escrito de más.
+// (fuzz/modelo.h); Copiar_campos sigue por las líneas siguientes hasta tener sus k campos.
+// Copiar_campos escribe en una salida que da cada vez un búfer del tamaño justo que pidió, para que
+// AddressSanitizer vea cualquier byte escrito de más.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -55,9 +59,14 @@ struct Cursor {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    tesmalo::fuzz::Elegir_escaner();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t largo) {
     if (largo < 2) return 0;
-    const qsizetype bloque = 1 + datos[0] % 64;
+    const qsizetype bloque = datos[0] < 128 ? 1 + datos[0] % 64 : 64 + (datos[0] - 128) * 4;
     const std::size_t pasos = std::min<std::size_t>(datos[1], largo - 2);
     const std::uint8_t* guion = datos + 2;
     const std::string_view fichero(reinterpret_cast<const char*>(datos + 2 + pasos),
@@ -99,17 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
                 Salida_justa salida;
                 salida.bloque = bloque;
                 const qint64 hechos = lector.Copiar_campos(salida, k, espacio);
-                const std::size_t quedan = cursor.Quedan();
+                // Los k campos siguientes, pasando a la línea siguiente sólo si faltan campos.
                 std::string esperado;
-                for (std::size_t c = 0; c < std::min<std::size_t>(quedan, std::size_t(k)); ++c)
-                    esperado += (c > 0 || espacio ? " " : "") + cursor.Campo(c);
-                Exigir(hechos == std::min<qint64>(k, qint64(quedan)),
-                       "Copiar_campos copió otro número de campos", detalle);
+                qint64 copiados = 0;
+                while (copiados < k && !cursor.Al_final()) {
+                    if (cursor.Quedan() == 0) {
+                        cursor.Terminar_linea();
+                        continue;
+                    }
+                    esperado += (copiados > 0 || espacio ? " " : "") + cursor.Campo(0);
+                    ++cursor.campo;
+                    ++copiados;
+                }
+                Exigir(hechos == copiados, "Copiar_campos copió otro número de campos", detalle);
                 Exigir(salida.texto == esperado, "Copiar_campos copió otros bytes", detalle);
-                if (qint64(quedan) < k)
-                    cursor.Terminar_linea();
-                else
-                    cursor.campo += std::size_t(k);
                 break;
             }
             case 2: {

@@ -163,7 +163,8 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
     // Cada bloque empieza en la línea siguiente y da R filas, o una si R no llega a 1.
     while (j < lineas.size()) {
         if (C < 1) {
-            r.error = "al menos una";
+            // Sin ninguna línea de cabecera, el mensaje dice que no hay de dónde sacar C.
+            r.error = Int_filesCap < 1 ? "Ninguna línea de cabecera" : "al menos una";
             return r;
         }
         std::vector<std::string> actual = Campos(lineas[j++]);

@@ -1,4 +1,5 @@
-// Fuzzing de la conversión entera (conversion/transformar.h).
+// Fuzzing de la conversión entera (conversion/transformar.h), con el escáner que diga
+// TESMALO_SIMD (fuzz/apoyo.h).
 //
 // Entrada: un byte para el número de líneas de cabecera, uno para cada cuenta del diálogo, uno
 // de opciones (si ya hay un destino, y en qué llamada de progreso se lanza una excepción para
@@ -48,6 +49,7 @@ struct Detenida : std::runtime_error {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    tesmalo::fuzz::Elegir_escaner();
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     return 0;
 }
