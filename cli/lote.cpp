@@ -134,7 +134,7 @@ void Convertir_trabajo(const Pedido_lote& pedido, const Trabajo_lote& t, qint64 
         qint32 columnas = pedido.columnas.value_or(0);
         qint32 filas = pedido.filas.value_or(0);
         if (!pedido.cabecera || !pedido.columnas || !pedido.filas) {
-            if (Se_lee_una_vez(t.origen))
+            if (tesmalo::Se_lee_una_vez(t.origen))
                 throw std::runtime_error(
                     "no es un fichero normal y sólo se puede leer una vez: sin --cabecera, "
                     "--columnas y --filas habría que leerlo dos veces");
@@ -176,12 +176,6 @@ QStringList Textos_avisos(const tesmalo::Resumen_conversion& r) {
                       "de una fila incompleta)")
                       .arg(r.valores_descartados);
     return avisos;
-}
-
-bool Se_lee_una_vez(const QString& ruta) {
-    struct stat estado {};
-    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 && !S_ISREG(estado.st_mode) &&
-           !S_ISDIR(estado.st_mode);
 }
 
 Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {

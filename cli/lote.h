@@ -19,10 +19,6 @@ namespace tesmalo_cli {
 // "aviso: " del principio; ninguno si cuadra.
 QStringList Textos_avisos(const tesmalo::Resumen_conversion& r);
 
-// Verdadero si `ruta` existe y no es un fichero normal ni una carpeta (una tubería, un FIFO, un
-// dispositivo): sólo se puede leer una vez, así que no se puede explorar antes de convertir.
-bool Se_lee_una_vez(const QString& ruta);
-
 // Un origen del lote y su destino; `error` dice por qué no tiene destino (un nombre de menos
 // de cuatro caracteres), y entonces ese origen falla sin detener a los demás.
 struct Trabajo_lote {

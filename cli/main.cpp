@@ -7,7 +7,6 @@
 // cli/lote.h.
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -246,7 +245,7 @@ int Ejecutar(const Argumentos& a) {
     qint32 columnas = a.columnas.value_or(0);
     qint32 filas = a.filas.value_or(0);
     if (!a.cabecera || !a.columnas || !a.filas) {
-        if (tesmalo_cli::Se_lee_una_vez(origen))
+        if (tesmalo::Se_lee_una_vez(origen))
             throw Error_de_uso(
                 QString("«%1» no es un fichero normal y sólo se puede leer una vez: sin "
                         "--cabecera, --columnas y --filas habría que leerlo dos veces, una para "

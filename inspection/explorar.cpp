@@ -16,12 +16,15 @@ constexpr qint32 Maximo_contador = 32767;
 
 }  // namespace
 
-Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
-    // Tras explorar viene la conversión, que lee el origen otra vez: una tubería, un FIFO o un
-    // dispositivo se rechazan sin abrirlos (abrir un FIFO sin escritor no vuelve).
+bool Se_lee_una_vez(const QString& ruta) {
     struct stat estado {};
-    if (::stat(QFile::encodeName(Ruta_origen).constData(), &estado) == 0 &&
-        !S_ISREG(estado.st_mode) && !S_ISDIR(estado.st_mode))
+    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 && !S_ISREG(estado.st_mode) &&
+           !S_ISDIR(estado.st_mode);
+}
+
+Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
+    // Tras explorar viene la conversión, que lee el origen otra vez.
+    if (Se_lee_una_vez(Ruta_origen))
         Fallar(QStringLiteral("El fichero de origen «%1» no es un fichero normal (es una tubería, "
                               "un dispositivo o un zócalo) y sólo se puede leer una vez; hay que "
                               "leerlo dos veces, una para explorar su cabecera y otra para "

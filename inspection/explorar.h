@@ -20,4 +20,9 @@ struct Datos_cabecera {
 // 32 bits, o si la cabecera pasa de 32 765 líneas.
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen);
 
+// Verdadero si `ruta` existe y no es un fichero normal ni una carpeta (una tubería, un FIFO, un
+// dispositivo): sólo se puede leer una vez, así que no se puede explorar antes de convertir.
+// No lo abre (abrir un FIFO sin escritor no vuelve).
+bool Se_lee_una_vez(const QString& ruta);
+
 }  // namespace tesmalo
