@@ -56,7 +56,10 @@ while [ $# -gt 0 ]; do
 done
 anfitrion="$1"; shift
 [ "${1-}" = -- ] && shift
-cd "$ANFITRIONES/$anfitrion" && exec bash -c "$*"
+# Como sshd: la orden remota tiene la shell de entrada en SHELL y la casa en HOME. parallel
+# ejecuta el trabajo con "$SHELL" del anfitrión; sin ella no convierte nada y no avisa.
+export SHELL=/bin/bash HOME="$ANFITRIONES/$anfitrion"
+cd "$HOME" && exec bash -c "$*"
 FIN
 chmod +x "$trabajo/ssh"
 (cd "$trabajo/varios" && ANFITRIONES="$trabajo/anfitriones" \
