@@ -384,6 +384,24 @@ class Fallos_test : public QObject {
                             "sleep 0.5; kill -" + senal + " $p; wait $p"
                 << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
         }
+        // Donde no hay temporales sin nombre (FAT, algunas carpetas de red), queda uno con
+        // nombre a la vista mientras se escribe: strace hace fallar el O_TMPFILE (la primera
+        // apertura relativa a la carpeta ya abierta). El temporal se crea al llegar el primer
+        // bloque entero, así que la tubería lleva más de uno. También cerrar el terminal
+        // (SIGHUP) lo retira.
+        for (const auto& [senal, codigo] : {std::pair{"TERM", 143}, std::pair{"HUP", 129}}) {
+            QTest::newRow(qPrintable(QStringLiteral("SIG%1 con un temporal con nombre").arg(senal)))
+                << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }; "
+                   "mkfifo fifo"
+                << QString("strace -qq -f -o /dev/null -P \"$PWD\" -e trace=openat "
+                           "-e inject=openat:error=EOPNOTSUPP:when=1 timeout -s KILL 20 \"$CLI\" "
+                           "-q --cabecera 6 --columnas 401 --filas 3001 fifo d.txt & s=$!; "
+                           "exec 3>fifo; cat src.asc src.asc src.asc | head -c 2500000 >&3; "
+                           "sleep 0.5; ls -A | grep -q '^[.]tesmalo-' || "
+                           "{ echo 'sin temporal con nombre' >&2; kill -KILL $s; exit 99; }; "
+                           "kill -%1 $(pgrep -P $s); wait $s").arg(senal)
+                << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
+        }
     }
     void senales_en_una_espera() { Caso_bash(); }
 

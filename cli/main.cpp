@@ -6,7 +6,6 @@
 // mensaje del error en stderr; 2 si los argumentos no valen. La forma por lotes (-d) está en
 // cli/lote.h.
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -21,7 +20,6 @@
 #include <exception>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "cli/lote.h"
 #include "conversion/temporales.h"
@@ -183,27 +181,6 @@ void Cerrar_barra(Barra_progreso& barra) {
     barra.mostrado = -1;
 }
 
-// Ctrl+C y SIGTERM se atienden en un hilo propio, con las dos señales bloqueadas en todos los
-// demás: esté el programa donde esté (abriendo una tubería sin escritor, esperando una lectura
-// que no llega), retira los temporales de destino y sale en el acto con 128 + la señal, como
-// esperan los intérpretes de órdenes. Un destino ya terminado se queda.
-void Atender_interrupciones() {
-    sigset_t senales;
-    sigemptyset(&senales);
-    sigaddset(&senales, SIGINT);
-    sigaddset(&senales, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
-    std::thread([senales] {
-        int senal = 0;
-        while (sigwait(&senales, &senal) != 0) {
-        }
-        tesmalo::Abandonar_temporales();
-        // La barra de progreso, si la hay, no deja la línea a medias.
-        if (isatty(STDERR_FILENO)) (void)!write(STDERR_FILENO, "\n", 1);
-        _exit(128 + senal);
-    }).detach();
-}
-
 // Un argumento cuyos bytes no son texto válido en la codificación del sistema llega cambiado
 // (con U+FFFD) y nombraría otro fichero. Devuelve el primero de ésos, con sus bytes a la vista
 // como \xNN, o un texto vacío si todos valen.
@@ -215,7 +192,7 @@ QString Argumento_ilegible(int argc, char** argv) {
         for (const char c : bytes) {
             const auto u = static_cast<unsigned char>(c);
             visible += u >= 0x20 && u < 0x7f ? QString(QChar(u))
-                                              : QStringLiteral("\\x%1").arg(u, 2, 16, QChar('0'));
+                                             : QStringLiteral("\\x%1").arg(u, 2, 16, QChar('0'));
         }
         return visible;
     }
@@ -225,9 +202,9 @@ QString Argumento_ilegible(int argc, char** argv) {
 // Lo escrito en stdout llega entero o es un error (un disco lleno, /dev/full).
 void Terminar_salida() {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        throw std::runtime_error(
-            QString("no se puede escribir en la salida estándar: %1").arg(qt_error_string(errno))
-                .toStdString());
+        throw std::runtime_error(QString("no se puede escribir en la salida estándar: %1")
+                                     .arg(qt_error_string(errno))
+                                     .toStdString());
 }
 
 int Ejecutar(const Argumentos& a) {
@@ -281,10 +258,11 @@ int Ejecutar(const Argumentos& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Atender_interrupciones();
-    // Con un límite de tamaño de fichero (ulimit -f), la escritura que lo pasa falla con su
-    // razón en vez de matar el proceso sin mensaje.
-    signal(SIGXFSZ, SIG_IGN);
+    // Con Ctrl+C, SIGTERM o SIGHUP no queda ningún temporal, y la barra de progreso, si la
+    // hay, no deja la línea a medias.
+    tesmalo::Atender_senales_de_fin([] {
+        if (isatty(STDERR_FILENO)) (void)!write(STDERR_FILENO, "\n", 1);
+    });
     QCoreApplication aplicacion(argc, argv);
     // Las razones que da Qt, en español como el resto de los mensajes.
     auto* traduccion = new QTranslator(&aplicacion);

@@ -1,9 +1,12 @@
 #include "conversion/temporales.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,6 +24,22 @@ void Abandonar_temporales() {
     Abandonado = true;
     for (const auto& [carpeta, nombre] : Anotados) ::unlinkat(carpeta, nombre.c_str(), 0);
     Anotados.clear();
+}
+
+void Atender_senales_de_fin(void (*antes_de_salir)()) {
+    signal(SIGXFSZ, SIG_IGN);
+    sigset_t senales;
+    sigemptyset(&senales);
+    for (const int senal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&senales, senal);
+    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
+    std::thread([senales, antes_de_salir] {
+        int senal = 0;
+        while (sigwait(&senales, &senal) != 0) {
+        }
+        Abandonar_temporales();
+        if (antes_de_salir != nullptr) antes_de_salir();
+        _exit(128 + senal);
+    }).detach();
 }
 
 Registro_temporales::Registro_temporales() : bloqueo_(Cerrojo) {}

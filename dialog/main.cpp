@@ -9,6 +9,9 @@
 #include "toolkit/herramientas.h"
 
 int main(int argc, char* argv[]) {
+    // Ctrl+C en el terminal que la lanzó, SIGTERM o el fin de la sesión (SIGHUP) acaban la
+    // ventana sin dejar temporales; un límite de tamaño de fichero da un mensaje de error.
+    tesmalo::Atender_senales_de_fin();
     QApplication aplicacion(argc, argv);
     tesmalo::Cargar_traduccion_qt();  // sin ella, los botones de las cajas salen en inglés
     aplicacion.setWindowIcon(QIcon(QStringLiteral(":/tesmalo/tesmalo.png")));

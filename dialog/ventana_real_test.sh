@@ -8,6 +8,7 @@
 #   elegido.png     los números leídos de la cabecera y el botón de arranque
 #   en_marcha.png   la conversión en marcha, con el mensaje de un campo rechazado
 #   mensaje.png     ese mensaje
+#   limite.png      el error al pasar el límite de tamaño de fichero
 #
 # Por el camino, lo que hace el teclado: Intro en un campo no pulsa nada y sobre el botón que
 # tiene el foco lo pulsa; una letra con Alt no se escribe en un campo aunque ningún control que
@@ -20,7 +21,8 @@
 # Después, cerrar la ventana durante una conversión que espera una lectura lenta (strace,
 # enganchado tras elegir el origen, retrasa 2,5 s cada lectura de la conversión tras las dos
 # primeras): con letras en un campo, y con el mensaje de un campo rechazado abierto. El proceso
-# debe acabar en menos de un segundo, sin mensaje, sin destino y sin temporal.
+# debe acabar en menos de un segundo, sin mensaje, sin destino y sin temporal. Lo mismo con
+# SIGTERM y SIGHUP (el fin de la sesión) y un temporal con nombre, que la señal debe retirar.
 #
 # Con la configuración española, además, una cabecera con «ncols 1.000» da filas de mil valores.
 #
@@ -173,9 +175,13 @@ lineas=$(wc -l <"$destino")
 [ "$(head -n 1 "$destino")" = $'ncols         3\r' ] || fallar "primera línea: $(head -n 1 "$destino")"
 [ "$(sed -n 7p "$destino")" = $'1.5 2.25 -999\r' ] || fallar "primera fila: $(sed -n 7p "$destino")"
 
-# cerrar_en_marcha TECLAS...: convierte un origen lento, pulsa TECLAS en la ventana en marcha
-# y la cierra como el gestor de ventanas.
-cerrar_en_marcha() {
+# acabar_en_marcha COMO TECLAS...: convierte un origen lento, pulsa TECLAS en la ventana en
+# marcha y la acaba: con COMO «cerrar», como el gestor de ventanas (sale con 0); con el nombre de
+# una señal, con kill (sale con 128 + la señal). Con una señal el temporal lleva nombre, como
+# donde no los hay sin él (FAT, carpetas de red): strace hace fallar el O_TMPFILE.
+acabar_en_marcha() {
+    local como="$1"
+    shift
     local lenta="$carpeta/lenta"
     rm -rf "$lenta"
     mkdir "$lenta"
@@ -195,8 +201,14 @@ cerrar_en_marcha() {
     # strace se engancha ya elegido el origen, y cuenta las lecturas de cada hilo: la conversión,
     # en el suyo, lee dos bloques y espera 2,5 s en la tercera lectura. strace acaba cuando acaba
     # esa espera, aunque el programa haya acabado antes.
-    strace -f -p "$pid_programa" -o /dev/null -P "$lenta/lenta.asc" -e trace=read \
-        -e inject=read:delay_enter=2500000:when=3+ 2>"$carpeta/strace.log" &
+    # El O_TMPFILE es la tercera apertura vigilada: tras la del origen y la que resuelve la
+    # carpeta del destino.
+    local sin_tmpfile=()
+    [ "$como" = cerrar ] ||
+        sin_tmpfile=(-P "$lenta" -e inject=openat:error=EOPNOTSUPP:when=3)
+    strace -f -p "$pid_programa" -o "$carpeta/strace.trazas" -P "$lenta/lenta.asc" \
+        -e trace=read,openat -e inject=read:delay_enter=2500000:when=3+ "${sin_tmpfile[@]}" \
+        2>"$carpeta/strace.log" &
     pid_strace=$!
     for _ in $(seq 100); do
         grep -q attached "$carpeta/strace.log" && break
@@ -209,12 +221,20 @@ cerrar_en_marcha() {
         [ "$titulo" = "Reestructurando" ] && break
         sleep 0.05
     done
-    [ "$titulo" = "Reestructurando" ] || fallar "cerrar ($*): la conversión no arrancó"
-    xdotool key --delay 20 "$@"
+    [ "$titulo" = "Reestructurando" ] || fallar "$como ($*): la conversión no arrancó"
+    [ $# -eq 0 ] || xdotool key --delay 20 "$@"
     case " $* " in *" Tab "*) esperar_ventana "Tesmalo" >/dev/null ;; esac
-    local antes
+    local antes esperado=0
     antes=$(date +%s%N)
-    "$cerrar_ventana" "$ventana"
+    if [ "$como" = cerrar ]; then
+        "$cerrar_ventana" "$ventana"
+    else
+        ls -A "$lenta" | grep -q '^[.]tesmalo-' ||
+            fallar "$como ($*): no se ve el temporal con nombre: $(ls -A "$lenta");" \
+                "$(grep -v 'read(' "$carpeta/strace.trazas")"
+        kill -"$como" "$pid_programa"
+        esperado=$((128 + $(kill -l "$como")))
+    fi
     # Acabado es que ya no está o que sólo queda por recoger (Z).
     local tardo=""
     for _ in $(seq 200); do
@@ -226,20 +246,44 @@ cerrar_en_marcha() {
         esac
         sleep 0.01
     done
-    [ -n "$tardo" ] || fallar "cerrar ($*) no acabó el proceso en 2 s"
-    [ "$tardo" -lt 1000 ] || fallar "cerrar ($*) tardó $tardo ms en acabar el proceso"
+    [ -n "$tardo" ] || fallar "$como ($*) no acabó el proceso en 2 s"
+    [ "$tardo" -lt 1000 ] || fallar "$como ($*) tardó $tardo ms en acabar el proceso"
     local estado=0
     wait "$pid_programa" || estado=$?
     pid_programa=""
-    [ "$estado" -eq 0 ] || fallar "cerrar ($*): el programa salió con $estado"
+    [ "$estado" -eq "$esperado" ] || fallar "$como ($*): el programa salió con $estado"
     wait "$pid_strace" || true
     pid_strace=""
     local quedan
     quedan=$(ls -A "$lenta")
-    [ "$quedan" = "lenta.asc" ] || fallar "cerrar ($*) dejó: $quedan"
+    [ "$quedan" = "lenta.asc" ] || fallar "$como ($*) dejó: $quedan"
 }
-cerrar_en_marcha a b c
-cerrar_en_marcha a Tab
+acabar_en_marcha cerrar a b c
+acabar_en_marcha cerrar a Tab
+acabar_en_marcha TERM
+acabar_en_marcha HUP
+
+# Con un límite de tamaño de fichero (ulimit -f 100) la ventana no muere en silencio al pasarlo:
+# da la razón en su caja de error y sale con 1, sin destino ni temporal.
+limite="$carpeta/limite"
+mkdir "$limite"
+head -n 100006 "$carpeta/zona.asc" >"$limite/limite.asc"
+(cd "$limite" && ulimit -f 100 && exec "$programa") &
+pid_programa=$!
+ventana=$(esperar_ventana "Tranformar fichero DTM")
+caja=$(elegir_origen "$ventana" limite.asc)
+xdotool windowfocus --sync "$caja" key Return
+esperar_cierre "$caja"
+xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
+mensaje=$(esperar_ventana "Tesmalo")
+capturar "$mensaje" limite.png
+xdotool windowfocus --sync "$mensaje" key Return
+estado=0
+wait "$pid_programa" || estado=$?
+pid_programa=""
+[ "$estado" -eq 1 ] || fallar "con ulimit -f el programa salió con $estado"
+quedan=$(ls -A "$limite")
+[ "$quedan" = "limite.asc" ] || fallar "con ulimit -f quedó: $quedan"
 
 # Con la configuración española «1.000» es mil, aunque Qt sólo agrupe a partir de cinco cifras:
 # la cabecera de la conversión (y la exploración) leen mil columnas.
