@@ -348,6 +348,12 @@ class Fallos_test : public QObject {
                 << QStringLiteral("strace -f -o /dev/null -e inject=%1:error=EIO "
                                   "\"$CLI\" -q src.asc d.txt").arg(llamada)
                 << 1 << "«d.txt»" << "[ \"$(cat d.txt)\" = viejo ] && " + Solo("d.txt otro.asc ref.txt src.asc");
+        // Tras renombrar, la carpeta también se lleva a disco: si no se puede, el destino ya es
+        // el nuevo, pero no se da por terminado.
+        QTest::newRow("fsync de la carpeta")
+            << "echo viejo > d.txt"
+            << "strace -f -o /dev/null -e inject=fsync:error=EIO \"$CLI\" -q src.asc d.txt" << 1
+            << "«d.txt»" << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
     }
     void fallo_al_llevar_a_disco() { Caso_bash(); }
 

@@ -86,8 +86,9 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     }
 
     const qsizetype barra = resuelta.lastIndexOf('/');
-    const QByteArray carpeta = barra < 0 ? QByteArray(".") : barra == 0 ? QByteArray("/")
-                                                                         : resuelta.left(barra);
+    const QByteArray carpeta = barra < 0    ? QByteArray(".")
+                               : barra == 0 ? QByteArray("/")
+                                            : resuelta.left(barra);
     d.nombre = resuelta.mid(barra + 1).toStdString();
     if (d.nombre.empty() || d.nombre == "." || d.nombre == "..")
         Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: es una carpeta.")
@@ -97,7 +98,8 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     // Lo que hay con ese nombre en esa carpeta debe ser lo que se resolvió; si alguien cambió
     // algo entretanto, no se escribe.
     struct stat ahora {};
-    const bool existe = ::fstatat(d.carpeta.Fd(), d.nombre.c_str(), &ahora, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool existe =
+        ::fstatat(d.carpeta.Fd(), d.nombre.c_str(), &ahora, AT_SYMLINK_NOFOLLOW) == 0;
     if (existe != (d.tipo == Destino_resuelto::Tipo::Fichero) ||
         (existe && (ahora.st_dev != d.estado.st_dev || ahora.st_ino != d.estado.st_ino)))
         Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: ha cambiado mientras "
@@ -118,8 +120,8 @@ Escritor_destino::Escritor_destino(Destino_resuelto destino, qsizetype tamano_bl
     };
     if (destino_.tipo == Destino_resuelto::Tipo::Flujo) {
         // Un dispositivo o una tubería se escribe en su sitio: no se puede reemplazar.
-        fichero_ = Descriptor(
-            ::openat(carpeta, destino_.nombre.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        fichero_ =
+            Descriptor(::openat(carpeta, destino_.nombre.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (fichero_.Fd() < 0) no_se_puede(errno);
     } else {
         const bool habia = destino_.tipo == Destino_resuelto::Tipo::Fichero;
@@ -290,13 +292,25 @@ void Escritor_destino::Confirmar() {
     if (::fdatasync(fichero_.Fd()) != 0) Fallar_confirmacion(errno);
     if (sin_nombre_ && !Nombrar_temporal()) Fallar_confirmacion(errno);
     if (fichero_.Cerrar() != 0) Fallar_confirmacion(errno);
-    Registro_temporales registro;
-    if (registro.Abandonados()) Fallar_confirmacion(EINTR);
-    if (::renameat(destino_.carpeta.Fd(), temporal_.c_str(), destino_.carpeta.Fd(),
-                   destino_.nombre.c_str()) != 0)
-        Fallar_confirmacion(errno);
-    registro.Quitar(destino_.carpeta.Fd(), temporal_);
-    temporal_.clear();
+    {
+        Registro_temporales registro;
+        if (registro.Abandonados()) Fallar_confirmacion(EINTR);
+        if (::renameat(destino_.carpeta.Fd(), temporal_.c_str(), destino_.carpeta.Fd(),
+                       destino_.nombre.c_str()) != 0)
+            Fallar_confirmacion(errno);
+        registro.Quitar(destino_.carpeta.Fd(), temporal_);
+        temporal_.clear();
+    }
+    // El cambio de nombre también, en disco: sin esto, un corte de luz justo después del
+    // «terminado» puede devolver el destino anterior, o ninguno. Una carpeta que no se deja
+    // leer, o un sistema de ficheros que no lleva carpetas a disco, no lo permite: se da por
+    // bueno lo que ya hizo el rename.
+    const Descriptor carpeta(
+        ::openat(destino_.carpeta.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (carpeta.Fd() >= 0 && ::fsync(carpeta.Fd()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        Fallar(QStringLiteral("El fichero de destino «%1» ya tiene el contenido nuevo, pero no se "
+                              "puede asegurar en el disco su entrada en la carpeta: %2.")
+                   .arg(destino_.ruta, Razon(errno)));
 }
 
 }  // namespace tesmalo
