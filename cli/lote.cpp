@@ -195,6 +195,9 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         if (const auto id = Identidad(origen)) ficheros_origen.insert(*id);
     }
     QHash<QString, QString> origen_de;  // destino → el primer origen que lo escribe
+    // Un destino que ya existe, por el fichero al que lleva (un enlace puede llevar al de
+    // otro): el primer origen y la ruta por la que lo escribiría.
+    QHash<std::pair<dev_t, ino_t>, std::pair<QString, QString>> escrito_por;
     for (const QString& origen : origenes) {
         Trabajo_lote t{origen, {}, {}};
         try {
@@ -212,6 +215,16 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         }
         origen_de.insert(t.destino, origen);
         const auto id = Identidad(t.destino);
+        if (id) {
+            if (const auto otro = escrito_por.constFind(*id); otro != escrito_por.cend()) {
+                plan.rechazos << QString(
+                                     "«%1» y «%2» escribirían el mismo fichero: «%3» y «%4» "
+                                     "llevan a él")
+                                     .arg(otro->first, origen, otro->second, t.destino);
+                continue;
+            }
+            escrito_por.insert(*id, {origen, t.destino});
+        }
         if (rutas_origen.contains(QDir::cleanPath(QDir::current().absoluteFilePath(t.destino))) ||
             (id && ficheros_origen.contains(*id)))
             plan.rechazos << QString("el destino de «%1», «%2», es uno de los orígenes")

@@ -131,6 +131,10 @@ class Lote_test : public QObject {
         QTest::newRow("destino que es un origen por un enlace")
             << QStringList{"-d", "salida", "a/zona1.asc", "enlace.asc"}
             << QStringList{"«a/zona1.asc», «salida/zona1_reestruct.txt», es uno de los orígenes"};
+        QTest::newRow("dos destinos que son el mismo fichero por un enlace")
+            << QStringList{"-d", "salida", "a/zona1.asc", "b/otra.asc"}
+            << QStringList{"«a/zona1.asc» y «b/otra.asc» escribirían el mismo fichero",
+                           "«salida/otra_reestruct.txt»"};
         QTest::newRow("carpeta que falta")
             << QStringList{"-d", "no-hay", "a/zona1.asc"}
             << QStringList{"la carpeta de destino «no-hay» no existe"};
@@ -153,6 +157,7 @@ class Lote_test : public QObject {
         QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/b/otra.asc"));
         Escribir_fichero_prueba(t + "/salida/zona1_reestruct.txt", "anterior\n");
         QVERIFY(QFile::link("salida/zona1_reestruct.txt", t + "/enlace.asc"));
+        QVERIFY(QFile::link("zona1_reestruct.txt", t + "/salida/otra_reestruct.txt"));
         const QStringList antes = Contenido(t + "/salida");
 
         const Resultado r = Lanzar(argumentos, t);
