@@ -120,6 +120,19 @@ elegir_origen() {
     echo "$caja"
 }
 
+# abrir_con_origen CARPETA NOMBRE [LÍMITE]: lanza el programa en CARPETA (con LÍMITE, en bloques
+# de KiB, como límite de tamaño de fichero), elige el origen NOMBRE y acepta el destino
+# propuesto. Deja el número de la ventana en $ventana.
+abrir_con_origen() {
+    (cd "$1" && { [ -z "${3:-}" ] || ulimit -f "$3"; } && exec "$programa") &
+    pid_programa=$!
+    ventana=$(esperar_ventana "Tranformar fichero DTM")
+    local caja
+    caja=$(elegir_origen "$ventana" "$2")
+    xdotool windowfocus --sync "$caja" key Return
+    esperar_cierre "$caja"
+}
+
 (cd "$carpeta" && exec "$programa") &
 pid_programa=$!
 
@@ -191,13 +204,7 @@ acabar_en_marcha() {
         printf 'cellsize 15.000\nnodata_value -999.000\n'
         (yes '1.5 2.25 -999' || true) | head -c 4200000
     } >"$lenta/lenta.asc"
-    (cd "$lenta" && exec "$programa") &
-    pid_programa=$!
-    local ventana caja
-    ventana=$(esperar_ventana "Tranformar fichero DTM")
-    caja=$(elegir_origen "$ventana" lenta.asc)
-    xdotool windowfocus --sync "$caja" key Return
-    esperar_cierre "$caja"
+    abrir_con_origen "$lenta" lenta.asc
     # strace se engancha ya elegido el origen, y cuenta las lecturas de cada hilo: la conversión,
     # en el suyo, lee dos bloques y espera 2,5 s en la tercera lectura. strace acaba cuando acaba
     # esa espera, aunque el programa haya acabado antes.
@@ -268,12 +275,7 @@ acabar_en_marcha HUP
 limite="$carpeta/limite"
 mkdir "$limite"
 head -n 100006 "$carpeta/zona.asc" >"$limite/limite.asc"
-(cd "$limite" && ulimit -f 100 && exec "$programa") &
-pid_programa=$!
-ventana=$(esperar_ventana "Tranformar fichero DTM")
-caja=$(elegir_origen "$ventana" limite.asc)
-xdotool windowfocus --sync "$caja" key Return
-esperar_cierre "$caja"
+abrir_con_origen "$limite" limite.asc 100
 xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
 mensaje=$(esperar_ventana "Tesmalo")
 capturar "$mensaje" limite.png
@@ -295,12 +297,7 @@ if [[ "$local" == es_* ]]; then
         printf 'cellsize 15.000\nnodata_value -999.000\n'
         (yes 7 || true) | head -n 2000
     } >"$grupos/grupos.asc"
-    (cd "$grupos" && exec "$programa") &
-    pid_programa=$!
-    ventana=$(esperar_ventana "Tranformar fichero DTM")
-    caja=$(elegir_origen "$ventana" grupos.asc)
-    xdotool windowfocus --sync "$caja" key Return
-    esperar_cierre "$caja"
+    abrir_con_origen "$grupos" grupos.asc
     xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
     for _ in $(seq 100); do
         kill -0 "$pid_programa" 2>/dev/null || break
