@@ -319,6 +319,17 @@ class Fallos_test : public QObject {
         QTest::newRow("/dev/stdout en una tubería")
             << "" << "\"$CLI\" -q src.asc /dev/stdout | cat > leido.txt; exit ${PIPESTATUS[0]}"
             << 0 << "" << "cmp leido.txt ref.txt";
+        // Un fichero normal abierto por quien llama (/dev/stdout, /dev/fd/N) se escribe por
+        // ese descriptor, donde está y como está abierto (>> añade), no se reemplaza.
+        QTest::newRow("/dev/stdout añadiendo a un fichero")
+            << "echo viejo > d.txt" << "\"$CLI\" -q src.asc /dev/stdout >> d.txt" << 0 << ""
+            << "{ echo viejo; cat ref.txt; } | cmp - d.txt";
+        QTest::newRow("/dev/stdout entre otras salidas a un fichero")
+            << "" << "{ echo antes; \"$CLI\" -q src.asc /dev/stdout; echo despues; } > d.txt"
+            << 0 << "" << "{ echo antes; cat ref.txt; echo despues; } | cmp - d.txt";
+        QTest::newRow("/dev/fd/3 añadiendo a un fichero")
+            << "echo viejo > d.txt" << "exec 3>>d.txt; \"$CLI\" -q src.asc /dev/fd/3" << 0 << ""
+            << "{ echo viejo; cat ref.txt; } | cmp - d.txt";
         QTest::newRow("zócalo")
             << "python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind(\"zocalo\")'"
             << "\"$CLI\" -q src.asc zocalo" << 1 << "zócalo" << "[ -S zocalo ]";

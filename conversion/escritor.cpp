@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -27,6 +28,23 @@ std::string Nombre_temporal() {
     for (int i = 0; i < 8; ++i)
         nombre += letras[QRandomGenerator::global()->bounded(int(sizeof letras - 1))];
     return nombre;
+}
+
+// El descriptor que nombra `ruta` si es uno de los de este proceso por su nombre en /dev o en
+// /proc (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), o -1.
+int Descriptor_nombrado(const QByteArray& ruta) {
+    if (ruta == "/dev/stdout") return STDOUT_FILENO;
+    if (ruta == "/dev/stderr") return STDERR_FILENO;
+    for (const char* prefijo : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (!ruta.startsWith(prefijo)) continue;
+        const QByteArray cifras = ruta.mid(qstrlen(prefijo));
+        bool numero = false;
+        const int fd = cifras.toInt(&numero);
+        const bool solo_cifras =
+            std::all_of(cifras.begin(), cifras.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return numero && solo_cifras ? fd : -1;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -58,6 +76,24 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
         d.tipo = Destino_resuelto::Tipo::Nuevo;  // no existe: se crea con ese nombre
     } else {
         if (::fstat(objeto.Fd(), &d.estado) != 0) no_se_puede(errno);
+        // Un fichero normal que quien llama abrió (con > o >>) y nombra por su descriptor se
+        // escribe por ese descriptor: reemplazarlo borraría lo que ya tenía o lo que se
+        // escriba en él después.
+        const int heredado = Descriptor_nombrado(bytes);
+        struct stat propio {};
+        if (S_ISREG(d.estado.st_mode) && heredado >= 0 && ::fstat(heredado, &propio) == 0 &&
+            propio.st_dev == d.estado.st_dev && propio.st_ino == d.estado.st_ino) {
+            const int modo = ::fcntl(heredado, F_GETFL);
+            if (modo < 0 || (modo & O_ACCMODE) == O_RDONLY)
+                Fallar(QStringLiteral("No se puede escribir en el fichero de destino «%1»: está "
+                                      "abierto sólo para leer.")
+                           .arg(ruta));
+            d.tipo = Destino_resuelto::Tipo::Flujo;
+            d.heredado = true;
+            d.flujo = Descriptor(::fcntl(heredado, F_DUPFD_CLOEXEC, 0));
+            if (d.flujo.Fd() < 0) no_se_puede(errno);
+            return d;
+        }
         if (S_ISCHR(d.estado.st_mode) || S_ISFIFO(d.estado.st_mode)) {
             // Un flujo se escribe en su sitio: se abre otra vez el mismo objeto, sin volver a
             // resolver la ruta.
@@ -120,8 +156,9 @@ Escritor_destino::Escritor_destino(Destino_resuelto destino, qsizetype tamano_bl
     };
     if (destino_.tipo == Destino_resuelto::Tipo::Flujo) {
         // Un dispositivo o una tubería se escribe en su sitio: no se puede reemplazar.
-        fichero_ =
-            Descriptor(::openat(carpeta, destino_.nombre.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        fichero_ = destino_.heredado ? std::move(destino_.flujo)
+                                     : Descriptor(::openat(carpeta, destino_.nombre.c_str(),
+                                                           O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (fichero_.Fd() < 0) no_se_puede(errno);
     } else {
         const bool habia = destino_.tipo == Destino_resuelto::Tipo::Fichero;

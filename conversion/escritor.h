@@ -6,7 +6,9 @@
 // abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se siguen
 // como los sigue el sistema y nunca se escribe en otro sitio que el comprobado. Un destino que
 // es un dispositivo de caracteres o una tubería con nombre (/dev/null, /dev/stdout, un FIFO) se
-// escribe en su sitio, como un flujo, sin temporal.
+// escribe en su sitio, como un flujo, sin temporal; y también un fichero normal que quien llama
+// ya tiene abierto y nombra por su descriptor (/dev/stdout, /dev/fd/N): se escribe por ese
+// descriptor, donde está y como está abierto, como haría cualquier orden con su salida.
 //
 // Los bloques llenos se escriben en un hilo aparte mientras se llena el siguiente, para que la
 // copia al sistema de ficheros se solape con la conversión. Sólo ese hilo toca el fichero
@@ -48,11 +50,13 @@ class Descriptor {
 // Lo que el sistema dice de una ruta de destino, resuelta una vez, antes de convertir.
 struct Destino_resuelto {
     enum class Tipo { Nuevo, Fichero, Flujo };
-    QString ruta;        // como la dio quien llama, para los mensajes
-    Descriptor carpeta;  // la carpeta en que el sistema resolvió la ruta (O_PATH)
-    std::string nombre;  // el nombre del fichero dentro de esa carpeta
-    Descriptor flujo;    // un flujo, tal como se resolvió (O_PATH); `carpeta` y `nombre` lo
-                         // nombran en /proc/self/fd para abrirlo de nuevo para escribir
+    QString ruta;           // como la dio quien llama, para los mensajes
+    Descriptor carpeta;     // la carpeta en que el sistema resolvió la ruta (O_PATH)
+    std::string nombre;     // el nombre del fichero dentro de esa carpeta
+    Descriptor flujo;       // un flujo, tal como se resolvió (O_PATH); `carpeta` y `nombre` lo
+                            // nombran en /proc/self/fd para abrirlo de nuevo para escribir
+    bool heredado = false;  // `flujo` es ya un descriptor de quien llama abierto para escribir
+                            // (un fichero normal nombrado como /dev/stdout o /dev/fd/N)
     Tipo tipo = Tipo::Nuevo;
     struct stat estado {};  // del fichero al que lleva la ruta, si existe
 };
@@ -118,7 +122,7 @@ class Escritor_destino {
 
     Destino_resuelto destino_;
     Descriptor fichero_;
-    std::string temporal_;  // nombre del temporal en la carpeta; vacío mientras no tenga
+    std::string temporal_;     // nombre del temporal en la carpeta; vacío mientras no tenga
     bool sin_nombre_ = false;  // el temporal se creó con O_TMPFILE
     qsizetype tamano_bloque_;
     std::unique_ptr<char[]> bloques_;
