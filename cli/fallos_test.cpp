@@ -461,6 +461,23 @@ class Fallos_test : public QObject {
         QTest::newRow("razón del sistema en español")
             << "" << "LANG=C.UTF-8 LC_ALL=C.UTF-8 \"$CLI\" -q nohay.asc d.txt" << 1
             << "No hay ningún fichero o directorio" << "[ ! -e d.txt ]";
+        // Las razones que Qt no traduce, de la biblioteca de C en español, si el sistema tiene
+        // sus textos (la configuración es_ES), aunque el entorno sea C.
+        const QString con_es = "locale -a | grep -qix es_es.utf8 || "
+                               "{ echo 'falta la configuración es_ES.UTF-8' >&2; exit 77; }";
+        const QString en_c = "export LANG=C.UTF-8 LC_ALL=C.UTF-8; ";
+        QTest::newRow("razón en español al escribir, con LANG=C")
+            << con_es << en_c + "ulimit -f 100; \"$CLI\" -q src.asc d.txt" << 1
+            << "Fichero demasiado grande" << "[ ! -e d.txt ]";
+        QTest::newRow("razón en español al leer, con LANG=C")
+            << con_es + "; command -v strace >/dev/null || exit 77"
+            << en_c + "strace -f -o /dev/null -P \"$PWD/src.asc\" -e trace=read "
+                      "-e inject=read:error=EIO:when=1 \"$CLI\" -q --cabecera 6 --columnas 401 "
+                      "--filas 301 \"$PWD/src.asc\" d.txt"
+            << 1 << "Error de entrada/salida" << "[ ! -e d.txt ]";
+        QTest::newRow("razón en español de un enlace, con LANG=C")
+            << con_es + "; ln -s bucle bucle" << en_c + "\"$CLI\" -q src.asc bucle" << 1
+            << "Demasiados niveles de enlaces simbólicos" << "[ -L bucle ]";
     }
     void mensajes() { Caso_bash(); }
 
@@ -564,7 +581,9 @@ class Fallos_test : public QObject {
 
         const Resultado r = Lanzar({"origen.asc", "destino.txt"}, caso_, limite);
         Comprobar_error(r, "No se puede ");
-        QVERIFY2(r.errores.contains("fichero de destino «destino.txt»: File too large"),
+        // La razón, en español si el sistema tiene sus textos (la prueba corre con LC_ALL=C).
+        QVERIFY2(r.errores.contains("fichero de destino «destino.txt»: Fichero demasiado grande") ||
+                     r.errores.contains("fichero de destino «destino.txt»: File too large"),
                  r.errores.constData());
         QCOMPARE(QDir(caso_).entryList(QDir::Files), (QStringList{"destino.txt", "origen.asc"}));
         QCOMPARE(Leer(Ruta("destino.txt")), QByteArray("anterior\r\n"));

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "conversion/lector.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
 
@@ -183,7 +184,7 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
     struct stat estado {};
     if (::stat(QFile::encodeName(carpeta).constData(), &estado) != 0)
         plan.rechazos << QString("la carpeta de destino «%1» no existe: %2")
-                             .arg(carpeta, qt_error_string(errno));
+                             .arg(carpeta, tesmalo::Razon_del_sistema(errno));
     else if (!S_ISDIR(estado.st_mode))
         plan.rechazos << QString("«%1» no es una carpeta").arg(carpeta);
 

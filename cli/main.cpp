@@ -22,6 +22,7 @@
 #include <stdexcept>
 
 #include "cli/lote.h"
+#include "conversion/lector.h"
 #include "conversion/temporales.h"
 #include "conversion/transformar.h"
 #include "fields/numero.h"
@@ -203,7 +204,7 @@ QString Argumento_ilegible(int argc, char** argv) {
 void Terminar_salida() {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         throw std::runtime_error(QString("no se puede escribir en la salida estándar: %1")
-                                     .arg(qt_error_string(errno))
+                                     .arg(tesmalo::Razon_del_sistema(errno))
                                      .toStdString());
 }
 

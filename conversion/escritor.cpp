@@ -15,9 +15,8 @@
 namespace tesmalo {
 namespace {
 
-// La razón del sistema para el código de error `error`, en su idioma.
 QString Razon(int error) {
-    return qt_error_string(error);
+    return Razon_del_sistema(error);
 }
 
 // Un nombre de temporal que no choca con ningún destino razonable y cabe siempre en el límite
@@ -48,12 +47,6 @@ int Descriptor_nombrado(const QByteArray& ruta) {
 }
 
 }  // namespace
-
-int Descriptor::Cerrar() {
-    if (fd_ < 0) return 0;
-    // Tras un close fallido el descriptor ya no vale: no se repite.
-    return ::close(std::exchange(fd_, -1));
-}
 
 Destino_resuelto Resolver_destino(const QString& ruta) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de destino."));

@@ -26,26 +26,9 @@
 #include <thread>
 #include <utility>
 
+#include "conversion/descriptor.h"
+
 namespace tesmalo {
-
-// Un descriptor de fichero que se cierra al destruirse.
-class Descriptor {
-  public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& otro) noexcept {
-        std::swap(fd_, otro.fd_);
-        return *this;
-    }
-    ~Descriptor() { Cerrar(); }
-    int Fd() const { return fd_; }
-    // Cierra y devuelve lo que devolvió close (0 si ya estaba cerrado).
-    int Cerrar();
-
-  private:
-    int fd_ = -1;
-};
 
 // Lo que el sistema dice de una ruta de destino, resuelta una vez, antes de convertir.
 struct Destino_resuelto {

@@ -1,11 +1,32 @@
 #include "conversion/lector.h"
 
+#include <fcntl.h>
+#include <locale.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 namespace tesmalo {
 
 void Fallar(const QString& mensaje) {
     throw std::runtime_error(mensaje.toStdString());
+}
+
+QString Razon_del_sistema(int error) {
+    const QString de_qt = qt_error_string(error);
+    if (de_qt != QString::fromLocal8Bit(::strerror(error))) return de_qt;  // Qt la tradujo
+    // Los textos en español de la biblioteca de C, en UTF-8, si la configuración está instalada.
+    static const locale_t espanol = [] {
+        for (const char* nombre : {"es_ES.UTF-8", "es_ES.utf8", "es_MX.UTF-8", "es_AR.UTF-8"})
+            if (const locale_t l = ::newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, nombre, nullptr))
+                return l;
+        return locale_t{};
+    }();
+    return espanol != locale_t{} ? QString::fromUtf8(::strerror_l(error, espanol)) : de_qt;
 }
 
 QString Citar(std::string_view texto, qsizetype largo) {
@@ -28,25 +49,35 @@ QString Citar(std::string_view texto, qsizetype largo) {
 }
 
 Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
-    : ruta_(ruta), fichero_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
+    : ruta_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
     if (QFileInfo(ruta).isDir())
         Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
                    .arg(ruta));
-    if (!fichero_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    fichero_ = Descriptor(::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat estado {};
+    if (fichero_.Fd() < 0 || ::fstat(fichero_.Fd(), &estado) != 0)
         Fallar(QStringLiteral("No se puede abrir el fichero de origen «%1»: %2.")
-                   .arg(ruta, fichero_.errorString()));
-    if (!fichero_.isSequential()) tamano_al_abrir_ = fichero_.size();
+                   .arg(ruta, Razon_del_sistema(errno)));
+    if (S_ISDIR(estado.st_mode))
+        Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
+                   .arg(ruta));
+    if (S_ISREG(estado.st_mode)) tamano_al_abrir_ = estado.st_size;
     p_ = fin_ = bufer_.get();
 }
 
 bool Lector_origen::Rellenar() {
-    const qint64 leidos = fichero_.read(bufer_.get(), tamano_bloque_);
-    if (leidos < 0)
+    ssize_t leidos;
+    do {
+        leidos = ::read(fichero_.Fd(), bufer_.get(), static_cast<size_t>(tamano_bloque_));
+    } while (leidos < 0 && errno == EINTR);
+    if (leidos < 0) {
+        const QString razon = Razon_del_sistema(errno);
         Fallar(QStringLiteral("Error al leer el fichero de origen «%1» en la línea %2: %3.")
                    .arg(ruta_)
                    .arg(Linea())
-                   .arg(fichero_.errorString()));
+                   .arg(razon));
+    }
     bytes_leidos_ += leidos;
     if (leidos == 0 && bytes_leidos_ < tamano_al_abrir_)
         Fallar(QStringLiteral("El fichero de origen «%1» se ha acortado mientras se leía: tenía "

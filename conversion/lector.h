@@ -14,12 +14,18 @@
 #include <stdexcept>
 #include <string>
 
+#include "conversion/descriptor.h"
 #include "conversion/escaner.h"
 
 namespace tesmalo {
 
 // Lanza std::runtime_error con el mensaje (en UTF-8).
 [[noreturn]] void Fallar(const QString& mensaje);
+
+// La razón del sistema para el código de error `error`, en español: la de Qt si la traduce; si
+// no, la de la biblioteca de C en español si el sistema tiene sus textos, aunque el entorno del
+// proceso esté en otro idioma o en C, para que el mensaje entero esté en un solo idioma.
+QString Razon_del_sistema(int error);
 
 // Un texto de fichero para citarlo en un mensaje: leído en la codificación del sistema, como
 // mucho `largo` caracteres y con los de control a la vista como «\xNN».
@@ -172,7 +178,7 @@ class Lector_origen {
     bool Rellenar();
 
     QString ruta_;
-    QFile fichero_;
+    Descriptor fichero_;
     qsizetype tamano_bloque_;
     std::unique_ptr<char[]> bufer_;
     const char* p_ = nullptr;

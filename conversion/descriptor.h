@@ -1,0 +1,29 @@
+// Un descriptor de fichero que se cierra al destruirse.
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace tesmalo {
+
+class Descriptor {
+  public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& otro) noexcept {
+        std::swap(fd_, otro.fd_);
+        return *this;
+    }
+    ~Descriptor() { Cerrar(); }
+    int Fd() const { return fd_; }
+    // Cierra y devuelve lo que devolvió close (0 si ya estaba cerrado). Tras un close fallido
+    // el descriptor ya no vale: no se repite.
+    int Cerrar() { return fd_ < 0 ? 0 : ::close(std::exchange(fd_, -1)); }
+
+  private:
+    int fd_ = -1;
+};
+
+}  // namespace tesmalo
