@@ -478,6 +478,10 @@ class Fallos_test : public QObject {
         QTest::newRow("razón en español de un enlace, con LANG=C")
             << con_es + "; ln -s bucle bucle" << en_c + "\"$CLI\" -q src.asc bucle" << 1
             << "Demasiados niveles de enlaces simbólicos" << "[ -L bucle ]";
+        QTest::newRow("enlace colgado")
+            << "ln -s resultado.txt d.txt" << "\"$CLI\" -q src.asc d.txt" << 1
+            << "«d.txt» es un enlace simbólico a «resultado.txt», que no existe"
+            << "[ -L d.txt ] && [ ! -e resultado.txt ]";
     }
     void mensajes() { Caso_bash(); }
 

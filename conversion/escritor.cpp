@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 
 #include "conversion/lector.h"
@@ -64,8 +65,19 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     Descriptor objeto(::open(bytes.constData(), O_PATH | O_CLOEXEC));
     QByteArray resuelta = bytes;
     if (objeto.Fd() < 0) {
+        const int error = errno;
         struct stat propio {};
-        if (errno != ENOENT || ::lstat(bytes.constData(), &propio) == 0) no_se_puede(errno);
+        const bool hay_algo = ::lstat(bytes.constData(), &propio) == 0;
+        if (error == ENOENT && hay_algo && S_ISLNK(propio.st_mode)) {
+            // Un enlace colgado: se dice adónde lleva, que es lo que falta.
+            QByteArray lleva_a(PATH_MAX, '\0');
+            const ssize_t n = ::readlink(bytes.constData(), lleva_a.data(), lleva_a.size());
+            if (n > 0)
+                Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: «%1» es un "
+                                      "enlace simbólico a «%2», que no existe.")
+                           .arg(ruta, QFile::decodeName(lleva_a.left(n))));
+        }
+        if (error != ENOENT || hay_algo) no_se_puede(error);
         d.tipo = Destino_resuelto::Tipo::Nuevo;  // no existe: se crea con ese nombre
     } else {
         if (::fstat(objeto.Fd(), &d.estado) != 0) no_se_puede(errno);
