@@ -51,6 +51,7 @@ int Descriptor_nombrado(const QByteArray& ruta) {
 
 Destino_resuelto Resolver_destino(const QString& ruta) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de destino."));
+    Comprobar_nombre_legible(ruta, QStringLiteral("fichero de destino"));
     Destino_resuelto d;
     d.ruta = ruta;
     const auto no_se_puede = [&ruta](int error) {

@@ -1,5 +1,6 @@
 #include "conversion/lector.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <string.h>
@@ -29,6 +30,33 @@ QString Razon_del_sistema(int error) {
     return espanol != locale_t{} ? QString::fromUtf8(::strerror_l(error, espanol)) : de_qt;
 }
 
+void Comprobar_nombre_legible(const QString& ruta, const QString& que) {
+    if (!ruta.contains(QChar::ReplacementCharacter)) return;
+    const auto ilegible = [&] {
+        Fallar(QStringLiteral("No se puede usar el %1 «%2»: su nombre, o el de una de sus "
+                              "carpetas, no es texto válido en la codificación del sistema, y "
+                              "con él se abriría otro fichero o ninguno. Cámbielo de nombre.")
+                   .arg(que, ruta));
+    };
+    QString carpeta = ruta.startsWith('/') ? QStringLiteral("/") : QStringLiteral(".");
+    for (const QString& tramo : ruta.split('/', Qt::SkipEmptyParts)) {
+        if (tramo.contains(QChar::ReplacementCharacter)) {
+            const QByteArray bytes = QFile::encodeName(tramo);
+            DIR* d = ::opendir(QFile::encodeName(carpeta).constData());
+            if (d == nullptr) ilegible();
+            bool igual_con_otros_bytes = false;
+            while (const dirent* e = ::readdir(d)) {
+                const QByteArray nombre(e->d_name);
+                if (nombre != bytes && QFile::decodeName(nombre) == tramo)
+                    igual_con_otros_bytes = true;
+            }
+            ::closedir(d);
+            if (igual_con_otros_bytes) ilegible();
+        }
+        carpeta += (carpeta.endsWith('/') ? QString() : QStringLiteral("/")) + tramo;
+    }
+}
+
 QString Citar(std::string_view texto, qsizetype largo) {
     // Los bytes se leen en la codificación del sistema, como el resto del fichero.
     const std::string_view principio = texto.substr(0, static_cast<std::size_t>(largo) * 4);
@@ -51,6 +79,7 @@ QString Citar(std::string_view texto, qsizetype largo) {
 Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     : ruta_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
+    Comprobar_nombre_legible(ruta, QStringLiteral("fichero de origen"));
     if (QFileInfo(ruta).isDir())
         Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
                    .arg(ruta));

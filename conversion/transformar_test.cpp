@@ -1,9 +1,11 @@
 #include "conversion/transformar.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <limits>
 
 #include "conversion/ficheros_prueba.h"
@@ -272,6 +274,62 @@ class Transformar_test : public QObject {
         }
         QCOMPARE(Leer(origen_), contenido);
         QCOMPARE(QDir(carpeta_.path()).entryList(QDir::Files).size(), 3);
+    }
+
+    // Un nombre de la carpeta que no es texto válido (aquí, UTF-8) se ve con U+FFFD en un
+    // selector de ficheros: esa ruta abriría otro fichero, o ninguno. Se rechaza, y el fichero
+    // que se ve igual no se toca.
+    void nombres_que_no_son_texto_data() {
+        QTest::addColumn<QByteArray>("raro");      // el nombre con sus bytes, bajo la carpeta
+        QTest::addColumn<QByteArray>("parecido");  // otro que se ve igual, o vacío
+        QTest::addColumn<bool>("es_destino");
+        QTest::newRow("origen") << QByteArray("v\xfe.asc") << QByteArray() << false;
+        QTest::newRow("origen que se ve igual que otro")
+            << QByteArray("v\xfe.asc") << QByteArray("v\xef\xbf\xbd.asc") << false;
+        QTest::newRow("destino que se ve igual que otro")
+            << QByteArray("w\xfe.txt") << QByteArray("w\xef\xbf\xbd.txt") << true;
+        QTest::newRow("carpeta del origen") << QByteArray("c\xfe/v.asc") << QByteArray() << false;
+    }
+    void nombres_que_no_son_texto() {
+        QFETCH(QByteArray, raro);
+        QFETCH(QByteArray, parecido);
+        QFETCH(bool, es_destino);
+        QTemporaryDir tmp;
+        const QByteArray base = QFile::encodeName(tmp.path()) + '/';
+        const QByteArray contenido = Cabecera_3x2 + "1 2 3 4 5 6\r\n";
+        if (raro.contains('/')) QCOMPARE(::mkdir(base + raro.left(raro.indexOf('/')), 0755), 0);
+        for (const QByteArray& nombre : {raro, parecido}) {
+            if (nombre.isEmpty()) continue;
+            FILE* c = std::fopen(base + nombre, "wb");
+            QVERIFY(c != nullptr);
+            std::fwrite(contenido.constData(), 1, contenido.size(), c);
+            std::fclose(c);
+        }
+        const QString visto = QFile::decodeName(base + raro);  // como lo daría el selector
+        QVERIFY(visto.contains(QChar::ReplacementCharacter));
+        Escribir(origen_, contenido);
+        Registro registro;
+        try {
+            if (es_destino)
+                Transfromar_cab(6, 3, 2, origen_, visto, registro.Operaciones());
+            else
+                Transfromar_cab(6, 3, 2, visto, destino_, registro.Operaciones());
+            QFAIL("debía fallar");
+        } catch (const std::runtime_error& e) {
+            const QString mensaje = QString::fromUtf8(e.what());
+            QVERIFY2(mensaje.contains("no es texto válido"), qPrintable(mensaje));
+        }
+        // Por sus bytes: con QFile se abriría el nombre decodificado.
+        for (const QByteArray& nombre : {raro, parecido}) {
+            if (nombre.isEmpty()) continue;
+            FILE* c = std::fopen(base + nombre, "rb");
+            QVERIFY(c != nullptr);
+            QByteArray leido(contenido.size() + 1, '\0');
+            leido.resize(qsizetype(std::fread(leido.data(), 1, leido.size(), c)));
+            std::fclose(c);
+            QCOMPARE(leido, contenido);
+        }
+        QVERIFY(!QFile::exists(destino_));
     }
 
     // Una operación de progreso que lanza (la ventana se cerró) detiene la conversión sin
