@@ -16,10 +16,6 @@
 namespace tesmalo {
 namespace {
 
-QString Razon(int error) {
-    return Razon_del_sistema(error);
-}
-
 // Un nombre de temporal que no choca con ningún destino razonable y cabe siempre en el límite
 // de nombre del sistema, por largo que sea el del destino.
 std::string Nombre_temporal() {
@@ -56,7 +52,7 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     d.ruta = ruta;
     const auto no_se_puede = [&ruta](int error) {
         Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: %2.")
-                   .arg(ruta, Razon(error)));
+                   .arg(ruta, Razon_del_sistema(error)));
     };
 
     // El sistema sigue la ruta entera, enlaces simbólicos incluidos (también los de /proc, como
@@ -158,7 +154,7 @@ Escritor_destino::Escritor_destino(Destino_resuelto destino, qsizetype tamano_bl
     const int carpeta = destino_.carpeta.Fd();
     const auto no_se_puede = [this](int error) {
         Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: %2.")
-                   .arg(destino_.ruta, Razon(error)));
+                   .arg(destino_.ruta, Razon_del_sistema(error)));
     };
     if (destino_.tipo == Destino_resuelto::Tipo::Flujo) {
         // Un dispositivo o una tubería se escribe en su sitio: no se puede reemplazar.
@@ -244,7 +240,7 @@ void Escritor_destino::Hilo_escritura() {
             errno != ENOSYS)
             error = errno;
         bloqueo.lock();
-        if (error != 0 && error_.isEmpty()) error_ = Razon(error);
+        if (error != 0 && error_.isEmpty()) error_ = Razon_del_sistema(error);
         pendiente_ = nullptr;
         aviso_.notify_all();
     }
@@ -267,7 +263,7 @@ void Escritor_destino::Fallar_escritura(const QString& razon) {
 
 void Escritor_destino::Fallar_confirmacion(int error) {
     Fallar(QStringLiteral("No se puede completar el fichero de destino «%1»: %2.")
-               .arg(destino_.ruta, Razon(error)));
+               .arg(destino_.ruta, Razon_del_sistema(error)));
 }
 
 void Escritor_destino::Volcar() {
@@ -298,7 +294,7 @@ void Escritor_destino::Retroceder(qint64 posicion) {
                    .arg(destino_.ruta));
     if (::ftruncate(fichero_.Fd(), posicion) != 0 ||
         ::lseek(fichero_.Fd(), posicion, SEEK_SET) != posicion)
-        Fallar_escritura(Razon(errno));
+        Fallar_escritura(Razon_del_sistema(errno));
     volcados_ = posicion;
 }
 
@@ -353,7 +349,7 @@ void Escritor_destino::Confirmar() {
     if (carpeta.Fd() >= 0 && ::fsync(carpeta.Fd()) != 0 && errno != EINVAL && errno != ENOTSUP)
         Fallar(QStringLiteral("El fichero de destino «%1» ya tiene el contenido nuevo, pero no se "
                               "puede asegurar en el disco su entrada en la carpeta: %2.")
-                   .arg(destino_.ruta, Razon(errno)));
+                   .arg(destino_.ruta, Razon_del_sistema(errno)));
 }
 
 }  // namespace tesmalo
