@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 
 namespace tesmalo {
@@ -80,9 +79,6 @@ Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     : ruta_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
     Comprobar_nombre_legible(ruta, QStringLiteral("fichero de origen"));
-    if (QFileInfo(ruta).isDir())
-        Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
-                   .arg(ruta));
     fichero_ = Descriptor(::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC));
     struct stat estado {};
     if (fichero_.Fd() < 0 || ::fstat(fichero_.Fd(), &estado) != 0)

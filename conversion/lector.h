@@ -27,9 +27,9 @@ namespace tesmalo {
 // proceso esté en otro idioma o en C, para que el mensaje entero esté en un solo idioma.
 QString Razon_del_sistema(int error);
 
-// Un nombre de carpeta que no es texto válido en la codificación del sistema se ve (en un
-// selector de ficheros, por ejemplo) con U+FFFD en lugar de sus bytes, y esa ruta abriría otro
-// fichero o ninguno. Lanza si algún tramo de `ruta` con U+FFFD se ve igual que un nombre de su
+// Un nombre de fichero o de carpeta que no es texto válido en la codificación del sistema se
+// ve (en un selector de ficheros, por ejemplo) con U+FFFD en lugar de sus bytes, y esa ruta
+// abriría otro fichero o ninguno. Lanza si algún tramo de `ruta` con U+FFFD se ve igual que un nombre de su
 // carpeta con otros bytes, o si esa carpeta no se puede leer; `que` dice qué es la ruta en el
 // mensaje («fichero de origen», «fichero de destino»).
 void Comprobar_nombre_legible(const QString& ruta, const QString& que);
