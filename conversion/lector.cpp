@@ -80,14 +80,12 @@ Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
     Comprobar_nombre_legible(ruta, QStringLiteral("fichero de origen"));
     fichero_ = Descriptor(::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC));
-    struct stat estado {};
-    if (fichero_.Fd() < 0 || ::fstat(fichero_.Fd(), &estado) != 0)
+    if (fichero_.Fd() < 0 || ::fstat(fichero_.Fd(), &estado_) != 0)
         Fallar(QStringLiteral("No se puede abrir el fichero de origen «%1»: %2.")
                    .arg(ruta, Razon_del_sistema(errno)));
-    if (S_ISDIR(estado.st_mode))
+    if (S_ISDIR(estado_.st_mode))
         Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
                    .arg(ruta));
-    if (S_ISREG(estado.st_mode)) tamano_al_abrir_ = estado.st_size;
     p_ = fin_ = bufer_.get();
 }
 
@@ -104,11 +102,12 @@ bool Lector_origen::Rellenar() {
                    .arg(razon));
     }
     bytes_leidos_ += leidos;
-    if (leidos == 0 && bytes_leidos_ < tamano_al_abrir_)
+    // Sólo un fichero normal tiene un tamaño que se pueda esperar.
+    if (leidos == 0 && S_ISREG(estado_.st_mode) && bytes_leidos_ < estado_.st_size)
         Fallar(QStringLiteral("El fichero de origen «%1» se ha acortado mientras se leía: tenía "
                               "%2 bytes y se acaba en el byte %3, en la línea %4.")
                    .arg(ruta_)
-                   .arg(tamano_al_abrir_)
+                   .arg(qint64(estado_.st_size))
                    .arg(bytes_leidos_)
                    .arg(Linea()));
     p_ = bufer_.get();

@@ -6,6 +6,8 @@
 // Los bytes se entregan tal cual, sin decodificar.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QString>
 #include <QtGlobal>
@@ -29,9 +31,9 @@ QString Razon_del_sistema(int error);
 
 // Un nombre de fichero o de carpeta que no es texto válido en la codificación del sistema se
 // ve (en un selector de ficheros, por ejemplo) con U+FFFD en lugar de sus bytes, y esa ruta
-// abriría otro fichero o ninguno. Lanza si algún tramo de `ruta` con U+FFFD se ve igual que un nombre de su
-// carpeta con otros bytes, o si esa carpeta no se puede leer; `que` dice qué es la ruta en el
-// mensaje («fichero de origen», «fichero de destino»).
+// abriría otro fichero o ninguno. Lanza si algún tramo de `ruta` con U+FFFD se ve igual que un
+// nombre de su carpeta con otros bytes, o si esa carpeta no se puede leer; `que` dice qué es la
+// ruta en el mensaje («fichero de origen», «fichero de destino»).
 void Comprobar_nombre_legible(const QString& ruta, const QString& que);
 
 // Un texto de fichero para citarlo en un mensaje: leído en la codificación del sistema, como
@@ -55,6 +57,8 @@ class Lector_origen {
     explicit Lector_origen(const QString& ruta, qsizetype tamano_bloque = Tamano_predeterminado);
 
     const QString& Ruta() const { return ruta_; }
+    // Lo que dice el sistema del fichero abierto (su fstat al abrirlo).
+    const struct stat& Estado() const { return estado_; }
     // Número (desde 1) de la línea que se está leyendo o que se leerá a continuación.
     qint64 Linea() const { return lineas_terminadas_ + 1; }
 
@@ -191,7 +195,7 @@ class Lector_origen {
     const char* p_ = nullptr;
     const char* fin_ = nullptr;
     qint64 lineas_terminadas_ = 0;
-    qint64 tamano_al_abrir_ = -1;  // -1 si no es un fichero normal (una tubería, un dispositivo)
+    struct stat estado_ {};
     qint64 bytes_leidos_ = 0;
 };
 

@@ -1,8 +1,5 @@
 #include "conversion/transformar.h"
 
-#include <sys/stat.h>
-
-#include <QFile>
 #include <algorithm>
 
 #include "conversion/cabecera.h"
@@ -13,12 +10,11 @@ namespace tesmalo {
 namespace {
 
 // Un destino que es el propio origen (por la misma ruta, un enlace o un enlace duro) se
-// rechaza: escribirlo destruiría lo que se está leyendo. Se compara el fichero al que lleva la
-// ruta del origen con el que el sistema resolvió para el destino.
-void Comprobar_distintos(const QString& origen, const Destino_resuelto& destino) {
+// rechaza: escribirlo destruiría lo que se está leyendo. Se compara el fichero que el lector
+// tiene abierto con el que el sistema resolvió para el destino.
+void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& destino) {
     if (destino.tipo == Destino_resuelto::Tipo::Nuevo) return;
-    struct stat estado {};
-    if (::stat(QFile::encodeName(origen).constData(), &estado) != 0) return;
+    const struct stat& estado = origen.Estado();
     if (estado.st_dev == destino.estado.st_dev && estado.st_ino == destino.estado.st_ino)
         Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen.")
                    .arg(destino.ruta));
@@ -35,7 +31,7 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
     // El destino se resuelve una vez, antes de leer nada del origen; el temporal se crea y se
     // renombra en la carpeta que dio esa resolución.
     Destino_resuelto resuelto = Resolver_destino(Ruta_destino);
-    Comprobar_distintos(Ruta_origen, resuelto);
+    Comprobar_distintos(origen, resuelto);
 
     const Cabecera_destino cabecera = Leer_cabecera(origen, Int_filesCap);
     // Copiar_campos reserva en el destino lo que queda del bloque de lectura más uno.
