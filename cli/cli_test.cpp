@@ -164,8 +164,8 @@ class Cli_test : public QObject {
             << QByteArray() << QStringList{"origen.asc", "destino.txt"} << false;
         QTest::newRow("origen inexistente, destino previo")
             << QByteArray() << QStringList{"origen.asc", "destino.txt"} << true;
-        QTest::newRow("cabecera sin punto, destino previo")
-            << QByteArray(Cabecera_3x2).replace("258.000", "258") + "1 2 3 4 5 6\n"
+        QTest::newRow("esquina que no es un número, destino previo")
+            << QByteArray(Cabecera_3x2).replace("258.000", "258m") + "1 2 3 4 5 6\n"
             << QStringList{"origen.asc", "destino.txt"} << true;
         QTest::newRow("cero columnas, destino previo")
             << Cabecera_3x2 + "1 2 3 4 5 6\n"

@@ -3,6 +3,9 @@
 #include "fields/campos.h"
 #include "fields/numero.h"
 
+#include <cmath>
+#include <optional>
+
 namespace tesmalo {
 namespace {
 
@@ -14,6 +17,30 @@ constexpr qint32 Maximo_lineas_cabecera = 32766;
 
 QByteArray Linea_cabecera(int indice, QByteArrayView valor) {
     return Recortar(Rellenar_texto(Claves[indice], 14, " ").append(valor)).toByteArray();
+}
+
+// El valor de un número de la cabecera tal como lo escribe un fichero de rejilla: con punto
+// decimal, sea cual sea la configuración del usuario (el corte también parte por el punto).
+std::optional<double> Valor_llano(QByteArrayView texto) {
+    return Leer_numero(texto, QLocale::c());
+}
+
+// Un valor de las líneas 3 a 6: el texto del origen y su forma cortada.
+struct Valor_cortable {
+    QByteArray origen, cortado;
+    bool leido = false;
+};
+
+// Verdadero si escribir `v.cortado` en vez de `v.origen` no cambia el número en `tolerancia` o
+// más. Un origen que no es un número no se puede medir, y se corta como siempre; un corte que
+// deja de ser un número («258.5e3» da «258.5e») no es inofensivo.
+bool Corte_inofensivo(const Valor_cortable& v, std::optional<double> tolerancia) {
+    const auto origen = Valor_llano(v.origen);
+    if (!origen) return true;
+    const auto cortado = Valor_llano(v.cortado);
+    if (!cortado) return false;
+    const double cambio = std::abs(*cortado - *origen);
+    return cambio == 0 || (tolerancia && cambio < *tolerancia);
 }
 
 }  // namespace
@@ -34,6 +61,7 @@ Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap) {
                    .arg(Int_filesCap)
                    .arg(Maximo_lineas_cabecera));
     Cabecera_destino cabecera;
+    std::array<Valor_cortable, 4> cortables;  // líneas 3 a 6
     Extremos e;
     for (qint32 n = 1; n <= Int_filesCap; ++n) {
         if (origen.Al_final())
@@ -60,20 +88,47 @@ Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap) {
                 break;
             case 3:
             case 4:
-            case 5: {
+            case 5:
+            case 6: {
+                // El corte parte por el punto: el valor hasta el primer punto y, salvo en la
+                // línea 6, dos caracteres de lo que le sigue.
                 const QList<QByteArray> P = Separar_campos(V, '.');
-                if (P.size() < 2)
-                    Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en un número con "
-                                          "decimales tras un punto (%3), pero termina en «%4».")
+                Valor_cortable& v = cortables[n - 3];
+                v.origen = V.toByteArray();
+                v.leido = true;
+                if (n == 6) {
+                    v.cortado = P[0];
+                } else if (P.size() >= 2) {
+                    v.cortado = P[0] + '.' + P[1].left(2);
+                } else if (Es_numero(V)) {
+                    v.cortado = v.origen;  // sin nada tras un punto que cortar: tal cual
+                } else {
+                    Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en un número (%3), "
+                                          "pero termina en «%4».")
                                .arg(n)
                                .arg(origen.Ruta(), QLatin1String(Claves[n - 1]), Citar(e.ultimo)));
-                cabecera.textos[n - 1] = Linea_cabecera(n - 1, P[0] + '.' + P[1].left(2));
+                }
                 break;
             }
-            case 6:
-                cabecera.textos[5] = Linea_cabecera(5, Separar_campos(V, '.')[0]);
-                break;
         }
+    }
+
+    // El corte se queda donde no cambia lo que dice la cabecera: la esquina se mueve menos de
+    // una centésima de celda, el tamaño de celda cambia menos de una milésima de sí mismo y el
+    // valor sin datos sólo pierde ceros. Donde cambiaría (rejillas en grados, un valor sin
+    // datos con decimales o exponente), se escribe el valor del origen tal cual.
+    const Valor_cortable& celda = cortables[2];
+    std::optional<double> centesima_celda;
+    if (const auto tamano = celda.leido ? Valor_llano(celda.origen) : std::nullopt)
+        centesima_celda = std::abs(*tamano) / 100;
+    for (int i = 0; i < 4; ++i) {
+        const Valor_cortable& v = cortables[i];
+        if (!v.leido) continue;
+        std::optional<double> tolerancia;
+        if (i < 2) tolerancia = centesima_celda;
+        if (i == 2 && centesima_celda) tolerancia = *centesima_celda / 10;
+        cabecera.textos[i + 2] =
+            Linea_cabecera(i + 2, Corte_inofensivo(v, tolerancia) ? v.cortado : v.origen);
     }
     return cabecera;
 }

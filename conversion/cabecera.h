@@ -20,8 +20,13 @@ struct Cabecera_destino {
 // 1 y 2 dan ncols y nrows tal cual (y las cuentas, V redondeado a entero de 32 bits); 3 a 5 dan
 // xllcorner, yllcorner y cellsize con V cortado (no redondeado) a dos decimales; 6 da
 // nodata_value con la parte de V anterior al punto; de la 7 en adelante se leen y se saltan.
-// Lanza si el origen tiene menos líneas, si V no es un número en la línea 1 o 2, si en las
-// líneas 3 a 5 no tiene parte tras un punto, o si Int_filesCap pasa de 32 766.
+// El corte sólo se hace donde no cambia lo que dice la cabecera: una esquina que se movería una
+// centésima de celda o más, un tamaño de celda que cambiaría una milésima de sí mismo o más, o
+// un valor sin datos que perdería algo más que ceros se escriben como los tiene el origen (los
+// números se leen con punto decimal). Un V de las líneas 3 a 5 sin nada tras un punto que sea
+// un número se escribe tal cual; un V que no es un número y tiene punto se corta como siempre.
+// Lanza si el origen tiene menos líneas, si V no es un número en la línea 1 o 2 o en las
+// líneas 3 a 5 sin nada tras un punto, o si Int_filesCap pasa de 32 766.
 Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap);
 
 // La cuenta de columnas o filas (`que`) de la línea `linea`: su último campo redondeado a un

@@ -43,7 +43,7 @@ class Cabecera_test : public QObject {
         QTest::newRow("ejemplo") << Ejemplo + "1 2" << 6 << Ejemplo_destino << 401 << 301
                                  << QByteArray("1");
         QTest::newRow("las claves no se miran")
-            << QByteArray("401\nfilas 301\nxllcenter 258.5\ny 1.\nc 1.2.3\nnd -999.9\n") << 6
+            << QByteArray("401\nfilas 301\nxllcenter 258.5\ny 1.\nc 1.2.3\nnd -999.000\n") << 6
             << Lineas{"ncols         401", "nrows         301", "xllcorner     258.5",
                       "yllcorner     1.",  "cellsize      1.2", "nodata_value  -999"}
             << 401 << 301 << QByteArray();
@@ -89,6 +89,61 @@ class Cabecera_test : public QObject {
         QCOMPARE(campo, siguiente);
     }
 
+    // El corte de las líneas 3 a 6 sólo donde no cambia lo que dice la cabecera; si no, el
+    // texto del origen. Las filas «metros» son rejillas que ya se convertían bien: sus bytes
+    // no cambian.
+    void corte_inofensivo_data() {
+        QTest::addColumn<QByteArray>("lineas");  // las líneas 3 a 6 del origen
+        QTest::addColumn<Lineas>("esperado");    // las líneas 3 a 6 del destino
+        const auto fila = [](const char* nombre, const char* x, const char* y, const char* c,
+                             const char* nd, Lineas esperado) {
+            QTest::newRow(nombre) << QByteArray("xllcorner ") + x + "\nyllcorner " + y +
+                                         "\ncellsize " + c + "\nnodata_value " + nd + "\n"
+                                  << esperado;
+        };
+        fila("grados: el tamaño de celda no se queda en 0.00", "-3.5", "40.25", "0.000833333",
+             "-9999", {"xllcorner     -3.5", "yllcorner     40.25", "cellsize      0.000833333",
+                       "nodata_value  -9999"});
+        fila("grados: la esquina no se mueve cuatro celdas", "-3.123456", "40.000416", "0.000833333",
+             "-9999", {"xllcorner     -3.123456", "yllcorner     40.000416",
+                       "cellsize      0.000833333", "nodata_value  -9999"});
+        fila("sin datos: el mínimo de float no pasa a ser -3", "258.000", "448.500", "15.000",
+             "-3.4028234663852886e+38",
+             {"xllcorner     258.00", "yllcorner     448.50", "cellsize      15.00",
+              "nodata_value  -3.4028234663852886e+38"});
+        fila("sin datos: -999.9 no pasa a ser -999", "258.000", "448.500", "15.000", "-999.9",
+             {"xllcorner     258.00", "yllcorner     448.50", "cellsize      15.00",
+              "nodata_value  -999.9"});
+        fila("números sin punto, tal cual", "431250", "4471250", "25", "-9999",
+             {"xllcorner     431250", "yllcorner     4471250", "cellsize      25",
+              "nodata_value  -9999"});
+        fila("un punto sin nada delante, tal cual", ".5", "0.25", ".5", ".0",
+             {"xllcorner     .5", "yllcorner     0.25", "cellsize      .5", "nodata_value  0"});
+        fila("metros: se corta como siempre", "258.567", "0.999", "25.000", "-999.000",
+             {"xllcorner     258.56", "yllcorner     0.99", "cellsize      25.00",
+              "nodata_value  -999"});
+        fila("metros: celda de medio metro y esquina al milímetro", "431250.004", "4471250.0049",
+             "0.5000", "-9999.0",
+             {"xllcorner     431250.00", "yllcorner     4471250.00", "cellsize      0.50",
+              "nodata_value  -9999"});
+        fila("metros: celda casi entera", "0.0", "0.0", "2.0004", "0",
+             {"xllcorner     0.0", "yllcorner     0.0", "cellsize      2.00", "nodata_value  0"});
+        fila("una esquina que se movería más de una centésima de celda", "100.128", "100.12",
+             "0.5", "0",
+             {"xllcorner     100.128", "yllcorner     100.12", "cellsize      0.5",
+              "nodata_value  0"});
+        fila("exponente: el corte no sería un número", "4.3125e5", "4.5e6", "2.5E1", "-1e4",
+             {"xllcorner     4.3125e5", "yllcorner     4.5e6", "cellsize      2.5E1",
+              "nodata_value  -1e4"});
+    }
+    void corte_inofensivo() {
+        QFETCH(QByteArray, lineas);
+        QFETCH(Lineas, esperado);
+        Lector_origen lector(Escribir("ncols 3\nnrows 2\n" + lineas));
+        const Cabecera_destino cabecera = Leer_cabecera(lector, 6);
+        QCOMPARE(Lineas(cabecera.textos.begin() + 2, cabecera.textos.end()), esperado);
+    }
+
     void escribir_con_crlf() {
         Cabecera_destino c;
         c.textos = {"ncols         3", "nrows         2", "", "", "", "nodata_value  -1"};
@@ -100,9 +155,11 @@ class Cabecera_test : public QObject {
         QTest::addColumn<QByteArray>("origen");
         QTest::addColumn<int>("lineas_cabecera");
         QTest::addColumn<QString>("causa");
-        QTest::newRow("xllcorner sin punto") << QByteArray("1\n2\nx 258\n") << 3 << "La línea 3 de";
-        QTest::newRow("yllcorner con punto sólo al principio")
-            << QByteArray("1\n2\nx 1.0\ny .5\n") << 4 << "La línea 4 de";
+        QTest::newRow("xllcorner que no es un número")
+            << QByteArray("1\n2\nx 258m\n") << 3 << "La línea 3 de «%1» debe terminar en un "
+                                                     "número (xllcorner), pero termina en «258m»";
+        QTest::newRow("yllcorner que es sólo un punto")
+            << QByteArray("1\n2\nx 1.0\ny .\n") << 4 << "termina en «.»";
         QTest::newRow("ncols no numérico") << QByteArray("ncols cuatro\n") << 1 << "La línea 1 de";
         QTest::newRow("nrows fuera de 32 bits")
             << QByteArray("1\n3000000000\n") << 2 << "La línea 2 de";
@@ -124,7 +181,7 @@ class Cabecera_test : public QObject {
             Leer_cabecera(lector, lineas_cabecera);
             QFAIL("debía fallar");
         } catch (const std::runtime_error& e) {
-            QVERIFY2(QString::fromUtf8(e.what()).contains(causa), e.what());
+            QVERIFY2(QString::fromUtf8(e.what()).contains(causa.replace("%1", lector.Ruta())), e.what());
         }
     }
 };

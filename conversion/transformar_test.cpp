@@ -193,8 +193,8 @@ class Transformar_test : public QObject {
             << QByteArray("ncols 3\nnrows 2\n") << 6 << 3 << 2 << "se acaba en la línea 2";
         QTest::newRow("ncols no numérico")
             << QByteArray("ncols x\n1\n") << 1 << 3 << 2 << "La línea 1 de";
-        QTest::newRow("xllcorner sin punto")
-            << QByteArray("3\n2\n258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
+        QTest::newRow("xllcorner que no es un número")
+            << QByteArray("3\n2\nx258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
         QTest::newRow("ninguna columna con valores detrás")
             << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
         QTest::newRow("sin cabecera: cero columnas")

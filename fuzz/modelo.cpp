@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <array>
+#include <cmath>
 #include <optional>
 
 #include "fields/numero.h"
@@ -119,6 +120,8 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
         return r;
     }
     std::array<std::string, 6> textos;
+    std::array<std::string, 4> originales, cortados;  // líneas 3 a 6
+    std::array<bool, 4> leidos{};
     std::size_t j = 0;  // siguiente línea por leer
     for (qint32 n = 1; n <= Int_filesCap; ++n) {
         if (j >= lineas.size()) {
@@ -140,16 +143,48 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
             }
             (n == 1 ? r.columnas_cabecera : r.filas_cabecera) = *cuenta;
             textos[n - 1] = Linea_cabecera(claves[n - 1], V);
-        } else if (n <= 5) {
+        } else {
             const std::vector<std::string> P = Separar(V, '.');
-            if (P.size() < 2) {
-                r.error = "decimales tras un punto";
+            std::string cortado;
+            if (n == 6)
+                cortado = P[0];
+            else if (P.size() >= 2)
+                cortado = P[0] + "." + P[1].substr(0, 2);
+            else if (Es_numero(QByteArrayView(V.data(), qsizetype(V.size()))))
+                cortado = V;
+            else {
+                r.error = "debe terminar en un número (";
                 return r;
             }
-            textos[n - 1] = Linea_cabecera(claves[n - 1], P[0] + "." + P[1].substr(0, 2));
-        } else {
-            textos[5] = Linea_cabecera(claves[5], Separar(V, '.')[0]);
+            originales[n - 3] = V;
+            cortados[n - 3] = cortado;
+            leidos[n - 3] = true;
         }
+    }
+    // El corte vale si el número no cambia, o si cambia menos que lo que admite cada línea
+    // (esquinas: una centésima de celda; celda: una milésima de sí misma; sin datos: nada).
+    // Un original que no es un número con punto decimal se corta siempre.
+    const auto llano = [](const std::string& t) {
+        return Leer_numero(QByteArrayView(t.data(), qsizetype(t.size())), QLocale::c());
+    };
+    std::optional<double> celda;
+    if (leidos[2]) celda = llano(originales[2]);
+    for (int k = 0; k < 4; ++k) {
+        if (!leidos[k]) continue;
+        const auto o = llano(originales[k]);
+        const auto c = llano(cortados[k]);
+        bool vale;
+        if (!o)
+            vale = true;
+        else if (!c)
+            vale = false;
+        else if (*o == *c)
+            vale = true;
+        else if (k == 3 || !celda)
+            vale = false;
+        else
+            vale = std::fabs(*o - *c) < std::fabs(*celda) / (k == 2 ? 1000.0 : 100.0);
+        textos[k + 2] = Linea_cabecera(claves[k + 2], vale ? cortados[k] : originales[k]);
     }
     for (const std::string& t : textos) r.destino += t + "\r\n";
 
