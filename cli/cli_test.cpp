@@ -2,10 +2,13 @@
 // QProcess, con sus argumentos, su salida, sus avisos y su código de salida.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "conversion/ficheros_prueba.h"
 
 namespace {
 
@@ -198,23 +201,37 @@ class Cli_test : public QObject {
         if (!origen.isEmpty()) QCOMPARE(Leer(tmp.filePath(fuente)), origen);
     }
 
-    // El destino no puede ser el propio origen, ni dicho con otra ruta.
+    // El destino no puede ser el propio origen, ni dicho con otra ruta, ni visto a través de
+    // un montaje overlay, que da otro dispositivo con el mismo nodo, tamaño y hora.
     void destino_igual_al_origen_data() {
+        QTest::addColumn<QString>("origen");
         QTest::addColumn<QString>("destino");
-        QTest::newRow("misma ruta") << "origen.asc";
-        QTest::newRow("otra ruta al mismo fichero") << "./sub/../origen.asc";
+        QTest::newRow("misma ruta") << "origen.asc" << "origen.asc";
+        QTest::newRow("otra ruta al mismo fichero") << "origen.asc" << "./sub/../origen.asc";
+        QTest::newRow("overlay: origen unido, destino arriba")
+            << "ov/unido/origen.asc" << "ov/arriba/origen.asc";
+        QTest::newRow("overlay: origen arriba, destino unido")
+            << "ov/arriba/origen.asc" << "ov/unido/origen.asc";
     }
     void destino_igual_al_origen() {
+        QFETCH(QString, origen);
         QFETCH(QString, destino);
         QTemporaryDir tmp;
         QVERIFY(QDir(tmp.path()).mkdir("sub"));
-        const QByteArray origen = Cabecera_3x2 + "1 2 3 4 5 6\n";
-        QVERIFY(Escribir(tmp.filePath("origen.asc"), origen));
-        const Resultado r = Lanzar({"origen.asc", destino}, tmp.path());
+        const tesmalo::Montaje_overlay overlay(tmp.filePath("ov"));
+        if (origen.startsWith("ov/") && !overlay.Montado())
+            QSKIP("no se puede montar un overlay aquí (hace falta ser root)");
+        // Creado a través del montaje, el fichero vive en la capa de arriba.
+        const QString unido = origen.startsWith("ov/") ? "ov/unido/origen.asc" : origen;
+        const QByteArray contenido = Cabecera_3x2 + "1 2 3 4 5 6\n";
+        QVERIFY(Escribir(tmp.filePath(unido), contenido));
+        const QString carpeta = tmp.filePath(QFileInfo(destino).path());
+        const QStringList antes = QDir(carpeta).entryList(QDir::Files);
+        const Resultado r = Lanzar({origen, destino}, tmp.path());
         QCOMPARE(r.codigo, 1);
-        QVERIFY2(r.errores.startsWith("tesmalo-cli: error: "), r.errores.constData());
-        QCOMPARE(Leer(tmp.filePath("origen.asc")), origen);
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"origen.asc"});
+        QVERIFY2(r.errores.contains("es el mismo fichero de origen"), r.errores.constData());
+        QCOMPARE(Leer(tmp.filePath(origen)), contenido);
+        QCOMPARE(QDir(carpeta).entryList(QDir::Files | QDir::Hidden), antes);
     }
 
     // Argumentos que no valen: código 2, sin tocar nada.

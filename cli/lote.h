@@ -26,9 +26,12 @@ struct Trabajo_lote {
 };
 
 // Los trabajos de un lote, en el orden de los orígenes, y los motivos para no empezarlo: la
-// carpeta que no existe o no es una carpeta, dos orígenes que escribirían el mismo destino y
-// el destino que es uno de los orígenes (por su ruta o por ser el mismo fichero). No escribe
-// nada.
+// carpeta que no existe o no es una carpeta, dos orígenes que escribirían el mismo destino
+// (también con nombres que sólo difieren en mayúsculas, si la carpeta no las distingue, o por
+// un enlace), un destino que es un enlace simbólico que no se puede seguir (colgado, quizá al
+// destino de otro origen que aún no existe) y el destino que es uno de los orígenes (por su
+// ruta o por ser el mismo fichero, también a través de un montaje overlay). Para saber si la
+// carpeta distingue mayúsculas crea y borra en ella un fichero oculto; no escribe nada más.
 struct Plan_lote {
     QList<Trabajo_lote> trabajos;
     QStringList rechazos;

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <optional>
 
 #include "conversion/ficheros_prueba.h"
 
@@ -135,6 +136,22 @@ class Lote_test : public QObject {
             << QStringList{"-d", "salida", "a/zona1.asc", "b/otra.asc"}
             << QStringList{"«a/zona1.asc» y «b/otra.asc» escribirían el mismo fichero",
                            "«salida/otra_reestruct.txt»"};
+        QTest::newRow("destino que es un enlace colgado al de otro origen")
+            << QStringList{"-j", "1", "-d", "salida", "c/b.asc", "c/a.asc"}
+            << QStringList{"«c/a.asc» y «c/b.asc» escribirían el mismo fichero",
+                           "«salida/a_reestruct.txt» es un enlace simbólico"};
+        QTest::newRow("destino que es un enlace colgado a otro sitio")
+            << QStringList{"-d", "salida", "c/c.asc"}
+            << QStringList{"el destino de «c/c.asc», «salida/c_reestruct.txt», es un enlace "
+                           "simbólico a «"};
+        QTest::newRow("carpeta FAT: dos nombres que sólo difieren en mayúsculas")
+            << QStringList{"-d", "fat", "a/zona1.asc", "c/ZONA1.asc"}
+            << QStringList{"«a/zona1.asc» y «c/ZONA1.asc» escribirían el mismo fichero",
+                           "no distingue mayúsculas de minúsculas"};
+        QTest::newRow("destino que es un origen visto por un montaje overlay")
+            << QStringList{"-d", "ov/arriba", "a/zona1.asc", "ov/unido/zona1_reestruct.txt"}
+            << QStringList{"el destino de «a/zona1.asc», «ov/arriba/zona1_reestruct.txt», es uno "
+                           "de los orígenes"};
         QTest::newRow("carpeta que falta")
             << QStringList{"-d", "no-hay", "a/zona1.asc"}
             << QStringList{"la carpeta de destino «no-hay» no existe"};
@@ -151,20 +168,42 @@ class Lote_test : public QObject {
         QFETCH(QStringList, textos);
         QTemporaryDir tmp;
         const QString t = tmp.path();
-        QVERIFY(QDir(t).mkpath("a") && QDir(t).mkpath("b") && QDir(t).mkpath("salida"));
+        QVERIFY(QDir(t).mkpath("a") && QDir(t).mkpath("b") && QDir(t).mkpath("c") &&
+                QDir(t).mkpath("salida"));
         Copiar_muestras(t + "/a");
         QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/b/zona1.asc"));
         QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/b/otra.asc"));
+        for (const char* nombre : {"a.asc", "b.asc", "c.asc", "ZONA1.asc"})
+            QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/c/" + nombre));
         Escribir_fichero_prueba(t + "/salida/zona1_reestruct.txt", "anterior\n");
         QVERIFY(QFile::link("salida/zona1_reestruct.txt", t + "/enlace.asc"));
         QVERIFY(QFile::link("zona1_reestruct.txt", t + "/salida/otra_reestruct.txt"));
-        const QStringList antes = Contenido(t + "/salida");
+        // Enlaces colgados: a lo que escribirá otro origen del lote, y a ninguna parte.
+        QVERIFY(QFile::link("b_reestruct.txt", t + "/salida/a_reestruct.txt"));
+        QVERIFY(QFile::link("no-hay/c.txt", t + "/salida/c_reestruct.txt"));
+        // Las carpetas montadas se montan sólo para su fila.
+        const QString carpeta = argumentos.at(argumentos.indexOf("-d") + 1);
+        std::optional<tesmalo::Montaje_fat> fat;
+        std::optional<tesmalo::Montaje_overlay> overlay;
+        if (carpeta == "fat") {
+            fat.emplace(t + "/fat");
+            if (!fat->Disponible()) QSKIP("sin FUSE (/dev/fuse) no se monta una memoria FAT");
+            QVERIFY2(fat->Montado(), "no se pudo montar la imagen FAT con fusefat");
+        }
+        if (carpeta.startsWith("ov/")) {
+            overlay.emplace(t + "/ov");
+            if (!overlay->Montado()) QSKIP("no se puede montar un overlay aquí (hace falta ser root)");
+            Escribir_fichero_prueba(t + "/ov/unido/zona1_reestruct.txt", "origen\n");
+        }
+        const QStringList antes = Contenido(t + "/salida"), antes_carpeta = Contenido(t + '/' + carpeta);
 
         const Resultado r = Lanzar(argumentos, t);
         QCOMPARE(r.codigo, 2);
         for (const QString& texto : textos)
             QVERIFY2(QString::fromUtf8(r.errores).contains(texto), r.errores.constData());
         QCOMPARE(Contenido(t + "/salida"), antes);
+        QCOMPARE(Contenido(t + '/' + carpeta), antes_carpeta);
+        if (overlay) QCOMPARE(Leer(t + "/ov/unido/zona1_reestruct.txt"), QByteArray("origen\n"));
         QCOMPARE(Leer(t + "/salida/zona1_reestruct.txt"), QByteArray("anterior\n"));
         QCOMPARE(Contenido(t + "/b"), (QStringList{"otra.asc", "zona1.asc"}));
     }

@@ -1,8 +1,12 @@
 // Para las pruebas: escribe un fichero de origen de una vez, o detiene la prueba si no puede.
 #pragma once
 
+#include <sys/mount.h>
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QtGlobal>
 
@@ -13,5 +17,63 @@ inline void Escribir_fichero_prueba(const QString& ruta, const QByteArray& conte
     if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
         qFatal("no se pudo preparar %s", qPrintable(ruta));
 }
+
+// Un montaje overlay en `carpeta`: `abajo` y `arriba` son sus capas y `unido` lo que se ve a
+// través de él, donde un fichero creado vive en `arriba` con el mismo número de nodo y otro
+// dispositivo. Sin permiso para montar (no se es root, o el núcleo no tiene overlay), Montado()
+// es falso. Se desmonta al destruirlo.
+class Montaje_overlay {
+  public:
+    explicit Montaje_overlay(const QString& carpeta) : unido_(carpeta + "/unido") {
+        for (const char* sub : {"abajo", "arriba", "trabajo", "unido"})
+            if (!QDir(carpeta).mkpath(sub)) return;
+        const QByteArray opciones = QFile::encodeName("lowerdir=" + carpeta + "/abajo,upperdir=" +
+                                                      carpeta + "/arriba,workdir=" + carpeta +
+                                                      "/trabajo");
+        montado_ = ::mount("overlay", QFile::encodeName(unido_).constData(), "overlay", 0,
+                           opciones.constData()) == 0;
+    }
+    ~Montaje_overlay() {
+        if (montado_) ::umount2(QFile::encodeName(unido_).constData(), MNT_DETACH);
+    }
+    Montaje_overlay(const Montaje_overlay&) = delete;
+    Montaje_overlay& operator=(const Montaje_overlay&) = delete;
+    bool Montado() const { return montado_; }
+
+  private:
+    QString unido_;
+    bool montado_ = false;
+};
+
+// Una memoria FAT montada por FUSE en `carpeta`, como las que montan los escritorios y los
+// teléfonos: no distingue mayúsculas de minúsculas en los nombres. Sin /dev/fuse, Disponible()
+// es falso; si lo hay, Montado() dice si se montó. Se desmonta al destruirlo.
+class Montaje_fat {
+  public:
+    explicit Montaje_fat(const QString& carpeta) : punto_(carpeta) {
+        disponible_ = QFile::exists("/dev/fuse");
+        const QString imagen = carpeta + ".img";
+        if (!disponible_ || !QDir().mkpath(carpeta)) return;
+        montado_ = Ejecutar("mkfs.fat", {"-C", imagen, "4096"}) &&
+                   Ejecutar("fusefat", {"-o", "rw+", imagen, carpeta});
+    }
+    ~Montaje_fat() {
+        if (montado_) Ejecutar("fusermount", {"-u", punto_});
+    }
+    Montaje_fat(const Montaje_fat&) = delete;
+    Montaje_fat& operator=(const Montaje_fat&) = delete;
+    bool Disponible() const { return disponible_; }
+    bool Montado() const { return montado_; }
+
+  private:
+    static bool Ejecutar(const QString& programa, const QStringList& argumentos) {
+        QProcess p;
+        p.start(programa, argumentos);
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+    QString punto_;
+    bool disponible_ = false, montado_ = false;
+};
 
 }  // namespace tesmalo

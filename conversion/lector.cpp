@@ -75,6 +75,13 @@ QString Citar(std::string_view texto, qsizetype largo) {
     return cita;
 }
 
+bool Mismo_fichero(const struct stat& a, const struct stat& b) {
+    if (a.st_ino != b.st_ino) return false;
+    return a.st_dev == b.st_dev ||
+           (a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+            a.st_mtim.tv_nsec == b.st_mtim.tv_nsec);
+}
+
 Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     : ruta_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));

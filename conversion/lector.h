@@ -49,6 +49,11 @@ struct Extremos {
     bool primero_largo = false, ultimo_largo = false;
 };
 
+// Verdadero si `a` y `b` son el mismo fichero: el mismo dispositivo y nodo, o, visto por dos
+// caminos que dan otro dispositivo (un montaje overlay y su carpeta de arriba o de abajo), el
+// mismo número de nodo con el mismo tamaño y la misma hora de modificación al nanosegundo.
+bool Mismo_fichero(const struct stat& a, const struct stat& b);
+
 class Lector_origen {
   public:
     static constexpr qsizetype Tamano_predeterminado = 1 << 20;

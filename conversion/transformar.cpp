@@ -9,13 +9,12 @@
 namespace tesmalo {
 namespace {
 
-// Un destino que es el propio origen (por la misma ruta, un enlace o un enlace duro) se
-// rechaza: escribirlo destruiría lo que se está leyendo. Se compara el fichero que el lector
-// tiene abierto con el que el sistema resolvió para el destino.
+// Un destino que es el propio origen (por la misma ruta, un enlace, un enlace duro o un
+// montaje overlay) se rechaza: escribirlo destruiría lo que se está leyendo. Se compara el
+// fichero que el lector tiene abierto con el que el sistema resolvió para el destino.
 void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& destino) {
     if (destino.tipo == Destino_resuelto::Tipo::Nuevo) return;
-    const struct stat& estado = origen.Estado();
-    if (estado.st_dev == destino.estado.st_dev && estado.st_ino == destino.estado.st_ino)
+    if (Mismo_fichero(origen.Estado(), destino.estado))
         Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen.")
                    .arg(destino.ruta));
 }
