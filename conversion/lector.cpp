@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <string.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -82,6 +84,33 @@ bool Mismo_fichero(const struct stat& a, const struct stat& b) {
             a.st_mtim.tv_nsec == b.st_mtim.tv_nsec);
 }
 
+namespace {
+
+// Verdadero si el tamaño que da el sistema para un fichero normal de ese sistema de ficheros es
+// su largo. En los que el núcleo fabrica al leer (/sys, /proc y parecidos) no lo es: un fichero
+// de /sys dice 4096 bytes y da unos pocos. Esos se leen como un flujo, hasta que se acaban.
+bool Tamano_es_su_largo(int fd) {
+    struct statfs sistema {};
+    if (::fstatfs(fd, &sistema) != 0) return true;
+    switch (static_cast<unsigned long>(sistema.f_type)) {
+        case SYSFS_MAGIC:
+        case PROC_SUPER_MAGIC:
+        case DEBUGFS_MAGIC:
+        case TRACEFS_MAGIC:
+        case SECURITYFS_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case CGROUP2_SUPER_MAGIC:
+        case EFIVARFS_MAGIC:
+        case BPF_FS_MAGIC:
+        case 0x62656570:  // configfs
+            return false;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
 Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     : ruta_(ruta), tamano_bloque_(tamano_bloque), bufer_(new char[tamano_bloque]) {
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
@@ -93,6 +122,7 @@ Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     if (S_ISDIR(estado_.st_mode))
         Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
                    .arg(ruta));
+    largo_conocido_ = S_ISREG(estado_.st_mode) && Tamano_es_su_largo(fichero_.Fd());
     p_ = fin_ = bufer_.get();
 }
 
@@ -109,8 +139,9 @@ bool Lector_origen::Rellenar() {
                    .arg(razon));
     }
     bytes_leidos_ += leidos;
-    // Sólo un fichero normal tiene un tamaño que se pueda esperar.
-    if (leidos == 0 && S_ISREG(estado_.st_mode) && bytes_leidos_ < estado_.st_size)
+    // Sólo un fichero normal de un sistema de ficheros de verdad tiene un tamaño que se pueda
+    // esperar.
+    if (leidos == 0 && largo_conocido_ && bytes_leidos_ < estado_.st_size)
         Fallar(QStringLiteral("El fichero de origen «%1» se ha acortado mientras se leía: tenía "
                               "%2 bytes y se acaba en el byte %3, en la línea %4.")
                    .arg(ruta_)

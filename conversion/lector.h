@@ -190,7 +190,8 @@ class Lector_origen {
     void Terminar_linea();
     // Lee el siguiente bloque; falso al final del fichero. Lanza si la lectura falla o si el
     // fichero se acaba antes del tamaño que tenía al abrirlo (alguien lo acortó mientras se
-    // leía: lo leído no es el fichero entero).
+    // leía: lo leído no es el fichero entero); salvo en los ficheros de /sys, /proc y otros
+    // que fabrica el núcleo, cuyo tamaño no es su largo.
     bool Rellenar();
 
     QString ruta_;
@@ -202,6 +203,7 @@ class Lector_origen {
     qint64 lineas_terminadas_ = 0;
     struct stat estado_ {};
     qint64 bytes_leidos_ = 0;
+    bool largo_conocido_ = false;  // se espera leer estado_.st_size bytes
 };
 
 }  // namespace tesmalo

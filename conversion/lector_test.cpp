@@ -1,5 +1,6 @@
 #include "conversion/lector.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -250,6 +251,27 @@ class Lector_test : public QObject {
                      qPrintable(mensaje));
             QVERIFY2(mensaje.contains(ruta), qPrintable(mensaje));
         }
+    }
+
+    // Un fichero de /sys dice 4096 bytes y da unos pocos: eso es su final, no un fichero
+    // acortado mientras se leía.
+    void tamano_que_no_es_su_largo_data() {
+        QTest::addColumn<QString>("ruta");
+        QTest::newRow("/sys: procesadores en marcha") << "/sys/devices/system/cpu/online";
+        QTest::newRow("/sys: procesadores posibles") << "/sys/devices/system/cpu/possible";
+    }
+    void tamano_que_no_es_su_largo() {
+        QFETCH(QString, ruta);
+        QFile f(ruta);
+        if (!f.open(QIODevice::ReadOnly)) QSKIP("sin /sys montado");
+        const QByteArray contenido = f.readAll();
+        QVERIFY(QFileInfo(ruta).size() > contenido.size());
+        Lector_origen lector(ruta);
+        QByteArray leido;
+        while (!lector.Al_final())
+            while (lector.Siguiente_campo([&](const char* d, qsizetype n) { leido.append(d, n); }))
+                ;
+        QCOMPARE(leido, contenido.trimmed());
     }
 
     // Lo que crece mientras se lee, en cambio, se lee también.
