@@ -45,13 +45,20 @@ bool Corte_inofensivo(const Valor_cortable& v, std::optional<double> tolerancia)
 
 }  // namespace
 
+QString Explicar_tabuladores(std::string_view campo) {
+    if (campo.find('\t') == std::string_view::npos) return {};
+    return QStringLiteral(" Sus valores están separados por tabuladores, y sólo los espacios "
+                          "separan valores: cambie los tabuladores por espacios.");
+}
+
 qint32 Leer_cuenta(const Lector_origen& origen, qint64 linea, const Extremos& e, const char* que) {
     const auto cuenta = e.ultimo_largo ? std::nullopt : Leer_entero(QByteArrayView(e.ultimo));
     if (!cuenta)
         Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en el número de %3 (un entero de "
-                              "32 bits), pero termina en «%4».")
+                              "32 bits), pero termina en «%4».%5")
                    .arg(linea)
-                   .arg(origen.Ruta(), QLatin1String(que), Citar(e.ultimo)));
+                   .arg(origen.Ruta(), QLatin1String(que), Citar(e.ultimo),
+                        Explicar_tabuladores(e.ultimo)));
     return *cuenta;
 }
 
@@ -92,6 +99,16 @@ Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap) {
             case 6: {
                 // El corte parte por el punto: el valor hasta el primer punto y, salvo en la
                 // línea 6, dos caracteres de lo que le sigue.
+                const auto no_es_numero = [&] {
+                    Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en un número (%3), "
+                                          "pero termina en «%4».%5")
+                               .arg(n)
+                               .arg(origen.Ruta(), QLatin1String(Claves[n - 1]), Citar(e.ultimo),
+                                    Explicar_tabuladores(e.ultimo)));
+                };
+                // Con tabuladores, la clave y el valor son un solo campo: cortado, daría una
+                // línea con la clave dos veces y un tabulador en medio.
+                if (V.contains('\t') && !Es_numero(V)) no_es_numero();
                 const QList<QByteArray> P = Separar_campos(V, '.');
                 Valor_cortable& v = cortables[n - 3];
                 v.origen = V.toByteArray();
@@ -103,10 +120,7 @@ Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap) {
                 } else if (Es_numero(V)) {
                     v.cortado = v.origen;  // sin nada tras un punto que cortar: tal cual
                 } else {
-                    Fallar(QStringLiteral("La línea %1 de «%2» debe terminar en un número (%3), "
-                                          "pero termina en «%4».")
-                               .arg(n)
-                               .arg(origen.Ruta(), QLatin1String(Claves[n - 1]), Citar(e.ultimo)));
+                    no_es_numero();
                 }
                 break;
             }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <array>
+#include <string_view>
 
 #include "conversion/lector.h"
 
@@ -25,13 +26,19 @@ struct Cabecera_destino {
 // un valor sin datos que perdería algo más que ceros se escriben como los tiene el origen (los
 // números se leen con punto decimal). Un V de las líneas 3 a 5 sin nada tras un punto que sea
 // un número se escribe tal cual; un V que no es un número y tiene punto se corta como siempre.
-// Lanza si el origen tiene menos líneas, si V no es un número en la línea 1 o 2 o en las
-// líneas 3 a 5 sin nada tras un punto, o si Int_filesCap pasa de 32 766.
+// Lanza si el origen tiene menos líneas, si V no es un número en la línea 1 o 2, en las
+// líneas 3 a 5 sin nada tras un punto o en las líneas 3 a 6 con un tabulador (los valores
+// separados por tabuladores se leen como uno solo), o si Int_filesCap pasa de 32 766.
 Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap);
 
 // La cuenta de columnas o filas (`que`) de la línea `linea`: su último campo redondeado a un
 // entero de 32 bits. Lanza, citando el campo, si no es un número o no cabe.
 qint32 Leer_cuenta(const Lector_origen& origen, qint64 linea, const Extremos& e, const char* que);
+
+// Para el mensaje de un campo que no es lo que se esperaba: si lleva tabuladores, una frase
+// (con un espacio delante) que dice que el fichero separa sus valores con tabuladores y que
+// sólo los espacios los separan; si no, nada.
+QString Explicar_tabuladores(std::string_view campo);
 
 // Las seis líneas en orden, cada una terminada en CRLF.
 QByteArray Escribir_cabecera(const Cabecera_destino& cabecera);

@@ -195,6 +195,16 @@ class Transformar_test : public QObject {
             << QByteArray("ncols x\n1\n") << 1 << 3 << 2 << "La línea 1 de";
         QTest::newRow("xllcorner que no es un número")
             << QByteArray("3\n2\nx258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
+        // Con tabuladores, cada línea es un solo campo: se dice que sólo los espacios separan.
+        const QString tabuladores = "separados por tabuladores, y sólo los espacios separan valores";
+        QTest::newRow("ncols separado por un tabulador")
+            << QByteArray("ncols\t3\nnrows\t2\n1\t2\t3\n") << 2 << 3 << 2 << tabuladores;
+        QTest::newRow("xllcorner separado por un tabulador")
+            << QByteArray("ncols 3\nnrows 2\nxllcorner\t258.000\n1 2 3\n") << 3 << 3 << 2
+            << tabuladores;
+        QTest::newRow("nodata_value separado por un tabulador")
+            << QByteArray("3\n2\n1.0\n1.0\n1.0\nnodata_value\t-9999\n1 2 3\n") << 6 << 3 << 2
+            << tabuladores;
         QTest::newRow("ninguna columna con valores detrás")
             << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
         QTest::newRow("sin cabecera: cero columnas")

@@ -144,13 +144,18 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
             (n == 1 ? r.columnas_cabecera : r.filas_cabecera) = *cuenta;
             textos[n - 1] = Linea_cabecera(claves[n - 1], V);
         } else {
+            const bool numero = Es_numero(QByteArrayView(V.data(), qsizetype(V.size())));
+            if (!numero && V.find('\t') != std::string::npos) {
+                r.error = "separados por tabuladores";
+                return r;
+            }
             const std::vector<std::string> P = Separar(V, '.');
             std::string cortado;
             if (n == 6)
                 cortado = P[0];
             else if (P.size() >= 2)
                 cortado = P[0] + "." + P[1].substr(0, 2);
-            else if (Es_numero(QByteArrayView(V.data(), qsizetype(V.size()))))
+            else if (numero)
                 cortado = V;
             else {
                 r.error = "debe terminar en un número (";

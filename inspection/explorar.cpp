@@ -34,11 +34,24 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
     Datos_cabecera datos;
     Extremos e;
     qint32 n = 1;
+    // La primera línea que empieza por un número seguido de un tabulador: una línea de valores
+    // separados por tabuladores, que se leen como un solo campo que no es un número.
+    qint32 linea_tabuladores = 0;
+    QString cita_tabuladores;
+    const auto tabuladores = [&] {
+        return linea_tabuladores == 0
+                   ? QString()
+                   : QStringLiteral(" La línea %1 empieza por «%2»: sus valores están separados "
+                                    "por tabuladores, y sólo los espacios separan valores; "
+                                    "cambie los tabuladores por espacios.")
+                         .arg(linea_tabuladores)
+                         .arg(cita_tabuladores);
+    };
     for (;;) {
         if (origen.Al_final())
             Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
-                                  "(una línea que empiece por un número).")
-                       .arg(Ruta_origen));
+                                  "(una línea que empiece por un número).%2")
+                       .arg(Ruta_origen, tabuladores()));
         // De las líneas 1 y 2 hace falta el último campo; de las demás basta el primero, y
         // sólo se sigue leyendo la línea si no es de valores: una rejilla entera en una sola
         // línea no se recorre.
@@ -52,11 +65,22 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
         }
         if (n == Maximo_contador)
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
-                                  "línea de valores en las primeras %2.")
+                                  "línea de valores en las primeras %2.%3")
                        .arg(Ruta_origen)
-                       .arg(Maximo_contador - 1));
+                       .arg(Maximo_contador - 1)
+                       .arg(tabuladores()));
         ++n;
         if (!e.primero_largo && Es_numero(QByteArrayView(e.primero))) break;
+        if (linea_tabuladores == 0) {
+            const QByteArrayView campo(e.primero);
+            qsizetype inicio = 0;
+            while (inicio < campo.size() && campo[inicio] == '\t') ++inicio;
+            const qsizetype tab = campo.indexOf('\t', inicio);
+            if (tab > inicio && Es_numero(campo.sliced(inicio, tab - inicio))) {
+                linea_tabuladores = n - 1;
+                cita_tabuladores = Citar(e.primero);
+            }
+        }
         if (queda_linea) origen.Saltar_linea();
     }
     datos.lineas_cabecera = static_cast<qint16>(n - 2);

@@ -79,6 +79,15 @@ class Explorar_test : public QObject {
             << QByteArray("ncols 1E12\nnrows 3\n1\n") << "un entero de 32 bits";
         QTest::newRow("inf no es número")
             << QByteArray("ncols inf\nnrows 3\n1\n") << "termina en «inf»";
+        QTest::newRow("valores separados por tabuladores")
+            << QByteArray("ncols 3\nnrows 2\ncomentario\n1\t2\t3\n4\t5\t6\n")
+            << "se acaba sin llegar a ninguna línea de valores (una línea que empiece por un "
+               "número). La línea 4 empieza por «1\\x092\\x093»: sus valores están separados por "
+               "tabuladores, y sólo los espacios separan valores";
+        QTest::newRow("cabecera y valores separados por tabuladores")
+            << QByteArray("ncols\t3\nnrows\t2\n1\t2\t3\n")
+            << "pero termina en «ncols\\x093». Sus valores están separados por tabuladores, y "
+               "sólo los espacios separan valores";
         QByteArray larga = "a 1\nb 2\n";
         for (int i = 0; i < 32770; ++i) larga += "x\n";
         QTest::newRow("cabecera interminable") << larga << "demasiadas líneas";
