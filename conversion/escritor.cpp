@@ -228,7 +228,8 @@ void Escritor_destino::Abrir() {
         fichero_ = Descriptor(::openat(carpeta, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modo));
         sin_nombre_ = fichero_.Fd() >= 0;
     }
-    // Sin nombre, nadie más lo alcanza: el cerrojo no puede llegar tarde.
+    // Sin nombre, nadie más lo alcanza: el cerrojo no puede llegar tarde, y ya lo lleva cuando
+    // Nombrar_temporal le da un nombre.
     if (sin_nombre_) (void)Bloquear_temporal(fichero_.Fd(), carpeta, {});
     for (int intento = 0; fichero_.Fd() < 0 && intento < 100; ++intento) {
         const std::string nombre = Nombre_temporal();

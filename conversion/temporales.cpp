@@ -65,7 +65,7 @@ bool Bloquear_temporal(int fd, int carpeta, const std::string& nombre) {
     int r;
     while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
-    if (r != 0) return true;
+    if (r != 0 || nombre.empty()) return true;
     struct stat abierto {}, nombrado {};
     return ::fstat(fd, &abierto) == 0 &&
            ::fstatat(carpeta, nombre.c_str(), &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&

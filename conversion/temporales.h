@@ -30,8 +30,9 @@ bool Es_nombre_temporal(const char* nombre);
 // ninguna conversión lo tome por abandonado; el cerrojo dura lo que la descripción abierta (se
 // suelta al cerrar su último descriptor, también si el proceso muere). Devuelve falso si, al
 // tomarlo, el nombre ya no lleva a ese fichero: otra conversión lo retiró entre su creación y el
-// cerrojo, y hay que crear otro. Un sistema de ficheros sin cerrojos no es un fallo: entonces
-// tampoco se puede bloquear para retirarlo.
+// cerrojo, y hay que crear otro. Con `nombre` vacío (un temporal sin nombre, que nadie más
+// alcanza) sólo lo bloquea. Un sistema de ficheros sin cerrojos no es un fallo: entonces tampoco
+// se puede bloquear para retirarlo.
 bool Bloquear_temporal(int fd, int carpeta, const std::string& nombre);
 
 // Retira de la carpeta abierta `carpeta` los temporales que dejaron conversiones que ya no
