@@ -277,6 +277,29 @@ class Fallos_test : public QObject {
     static QString Solo(const QString& ficheros) {
         return QStringLiteral("[ \"$(ls -A | sort | tr '\\n' ' ')\" = \"%1 \" ]").arg(ficheros);
     }
+    // Monta en «fat» una imagen FAT por FUSE, como se ven una memoria USB o un móvil: sin
+    // O_TMPFILE ni enlaces duros, y sin permisos ni dueños que se puedan cambiar (fchmod y
+    // fchown fallan con ENOSYS). cleanup() la desmonta.
+    static QString Montar_fat() {
+        return "[ $(id -u) = 0 ] && [ -c /dev/fuse ] && command -v fusefat >/dev/null && "
+               "command -v mkfs.fat >/dev/null || { echo 'FAT por FUSE necesita root, /dev/fuse, "
+               "fusefat y mkfs.fat' >&2; exit 77; }\n"
+               "mkfs.fat -C fat.img 8192 >/dev/null; mkdir fat\n"
+               "fusefat -o rw+ fat.img fat >/dev/null 2>&1 || "
+               "{ echo 'fusefat no puede montar aquí' >&2; exit 77; }\n";
+    }
+    // Los temporales con nombre (ficheros normales) de la carpeta `donde`.
+    static QString Temporales(const QString& donde) {
+        return QStringLiteral("find %1 -maxdepth 1 -type f -name '.tesmalo-%2'")
+            .arg(donde, QStringLiteral("[a-z0-9]").repeated(8));
+    }
+    // Espera, sin pasar de 20 s, a que aparezca un temporal con nombre en la carpeta `donde`.
+    static QString Esperar_temporal(const QString& donde) {
+        return QStringLiteral("for i in $(seq 400); do [ -n \"$(%1)\" ] && break; sleep 0.05; "
+                              "done; [ -n \"$(%1)\" ] || "
+                              "{ echo 'no apareció el temporal con nombre' >&2; exit 99; }; ")
+            .arg(Temporales(donde));
+    }
 
   private slots:
     // El destino es lo que resuelve el sistema, una vez: un enlace que no puede seguir es un
@@ -419,8 +442,86 @@ class Fallos_test : public QObject {
                            "kill -%1 $(pgrep -P $s); wait $s").arg(senal)
                 << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
         }
+        // Una señal que llega cuando el destino ya tiene su nombre no interrumpe nada: la
+        // conversión está hecha. strace retiene el fsync de la carpeta, que va tras el rename.
+        for (const char* senal : {"INT", "TERM"})
+            QTest::newRow(qPrintable(QStringLiteral("SIG%1 con el destino ya en su sitio").arg(senal)))
+                << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }"
+                << QString("strace -qq -f -o /dev/null -e trace=fsync "
+                           "-e inject=fsync:delay_enter=5000000 \"$CLI\" -q src.asc d.txt "
+                           "2>errores.txt & s=$!; for i in $(seq 400); do cmp -s d.txt ref.txt "
+                           "&& break; sleep 0.05; done; kill -%1 $(pgrep -P $s); wait $s; c=$?; "
+                           "grep -v '^strace:' errores.txt >&2; rm errores.txt; exit $c")
+                       .arg(senal)
+                << 0 << "" << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
     }
     void senales_en_una_espera() { Caso_bash(); }
+
+    // Un proceso matado sin aviso deja su temporal con nombre donde no hay O_TMPFILE (FAT, que
+    // tampoco tiene enlaces duros; o strace, que hace fallar el O_TMPFILE). La conversión
+    // siguiente en esa carpeta lo retira; el de una conversión en marcha, que lo tiene
+    // bloqueado, y lo que no es un temporal, se quedan.
+    void temporales_abandonados_data() {
+        Columnas_bash();
+        const QString sin_o_tmpfile =
+            "strace -qq -f -o /dev/null -P \"$PWD\" -e trace=openat "
+            "-e inject=openat:error=EOPNOTSUPP:when=1 ";
+        const QString con_strace =
+            "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }\n";
+        // Lanza una conversión que espera datos de una tubería, le da unos 2,5 MB y espera a que
+        // tenga su temporal con nombre en `carpeta`.
+        const auto lanzar = [](const QString& delante, const QString& destino,
+                               const QString& carpeta) {
+            return delante + "\"$CLI\" -q --cabecera 6 --columnas 401 --filas 3001 fifo " +
+                   destino + " & s=$!; exec 3>fifo; cat src.asc src.asc src.asc | "
+                   "head -c 2500000 >&3; " + Esperar_temporal(carpeta);
+        };
+        const QString quedo = "[ -n \"$(%1)\" ] || { echo 'no quedó temporal' >&2; exit 98; }; ";
+        QTest::newRow("matado con SIGKILL sin O_TMPFILE: lo retira la siguiente")
+            << con_strace + "mkfifo fifo"
+            << lanzar(sin_o_tmpfile, "d.txt", ".") + "kill -KILL $(pgrep -P $s); wait $s 2>/dev/null; "
+                   "exec 3>&-; " + quedo.arg(Temporales(".")) + "\"$CLI\" -q src.asc d.txt"
+            << 0 << "" << "cmp d.txt ref.txt && " + Solo("d.txt fifo otro.asc ref.txt src.asc");
+        QTest::newRow("matado con SIGKILL en FAT: lo retira la siguiente")
+            << Montar_fat() + "mkfifo fifo"
+            << lanzar("", "fat/d.txt", "fat") + "kill -KILL $s; wait $s 2>/dev/null; exec 3>&-; " +
+                   quedo.arg(Temporales("fat")) + "\"$CLI\" -q src.asc fat/d.txt"
+            << 0 << "" << "cmp fat/d.txt ref.txt && [ \"$(ls -A fat)\" = d.txt ]";
+        QTest::newRow("el de una conversión en marcha y lo que no es un temporal se quedan")
+            << con_strace + "mkfifo fifo; mkdir .tesmalo-abcd1234; ln -s src.asc .tesmalo-enlace12; "
+                            "echo x > .tesmalo-abc; echo x > .tesmalo-abcdefgh.txt"
+            << lanzar(sin_o_tmpfile, "d.txt", ".") + "vivo=$(" + Temporales(".") + "); "
+                   "\"$CLI\" -q otro.asc d2.txt || exit 97; [ -f \"$vivo\" ] || { echo 'se retiró "
+                   "el temporal de una conversión en marcha' >&2; exit 96; }; exec 3>&-; wait $s"
+            << 0 << "aviso: "
+            << "[ -s d.txt ] && cmp d2.txt ref.txt && [ -d .tesmalo-abcd1234 ] && "
+               "[ -L .tesmalo-enlace12 ] && [ -f .tesmalo-abc ] && [ -f .tesmalo-abcdefgh.txt ] && "
+               "[ -z \"$(" + Temporales(".") + ")\" ]";
+    }
+    void temporales_abandonados() { Caso_bash(); }
+
+    // En un sistema de ficheros que no guarda permisos ni dueños (FAT por FUSE) se reemplaza
+    // un fichero como en cualquier otro, y ningún fallo deja su temporal.
+    void sin_permisos_ni_duenos_data() {
+        Columnas_bash();
+        const QString solo_d = "[ \"$(ls -A fat)\" = d.txt ]";
+        QTest::newRow("reemplazar un fichero en FAT")
+            << Montar_fat() + "echo viejo > fat/d.txt" << "\"$CLI\" -q src.asc fat/d.txt" << 0
+            << "" << "cmp fat/d.txt ref.txt && " + solo_d;
+        // La lectura que debía dar el fin del origen falla, ya con el temporal creado.
+        QTest::newRow("fallo al leer el origen, en FAT")
+            << Montar_fat() + "echo viejo > fat/d.txt; command -v strace >/dev/null || exit 77"
+            << "strace -f -o /dev/null -P \"$PWD/src.asc\" -e trace=read "
+               "-e inject=read:error=EIO:when=2 \"$CLI\" -q --cabecera 6 --columnas 401 "
+               "--filas 301 \"$PWD/src.asc\" fat/d.txt"
+            << 1 << "Error al leer el fichero de origen"
+            << "[ \"$(cat fat/d.txt)\" = viejo ] && " + solo_d;
+        QTest::newRow("fallo al llevar a disco, en FAT")
+            << Montar_fat() + "echo viejo > fat/d.txt; command -v strace >/dev/null || exit 77"
+            << "strace -f -o /dev/null -e inject=fdatasync:error=EIO \"$CLI\" -q src.asc fat/d.txt"
+            << 1 << "«fat/d.txt»" << "[ \"$(cat fat/d.txt)\" = viejo ] && " + solo_d;
+    }
+    void sin_permisos_ni_duenos() { Caso_bash(); }
 
     // Los límites del sistema dan mensajes, no señales ni «Unknown error».
     void limites_data() {
@@ -432,6 +533,18 @@ class Fallos_test : public QObject {
         QTest::newRow("destino existente de 254 bytes de nombre")
             << largo + "echo viejo > $n" << largo + "\"$CLI\" -q src.asc $n" << 0 << ""
             << largo + "cmp $n ref.txt";
+        // 18 carpetas de 250 bytes: más de PATH_MAX (4096) desde la raíz. La ruta de la carpeta
+        // no cabe en una llamada al sistema; su descriptor y el último nombre, sí.
+        const QString bajar = "n=$(printf 'd%.0s' $(seq 1 250)); cd profundo; "
+                              "for i in $(seq 1 18); do cd $n; done; ";
+        QTest::newRow("carpeta más honda que PATH_MAX")
+            << "n=$(printf 'd%.0s' $(seq 1 250)); mkdir profundo; cd profundo; "
+               "for i in $(seq 1 18); do mkdir $n; cd $n; done; cp \"$MUESTRAS/zona1.asc\" src.asc"
+            << bajar + "\"$CLI\" -q src.asc d.txt && \"$CLI\" -q src.asc d.txt && "
+                       "ln -s d.txt enlace && \"$CLI\" -q src.asc enlace"
+            << 0 << ""
+            << "r=$PWD/ref.txt; " + bajar + "cmp d.txt $r && [ -L enlace ] && " +
+                   Solo("d.txt enlace src.asc");
     }
     void limites() { Caso_bash(); }
 
@@ -444,6 +557,34 @@ class Fallos_test : public QObject {
                "echo viejo > d.txt; chown 65534:65534 d.txt; chmod 4751 d.txt"
             << "\"$CLI\" -q src.asc d.txt" << 0 << ""
             << "[ \"$(stat -c '%a %u %g' d.txt)\" = '4751 65534 65534' ] && cmp d.txt ref.txt";
+        // Con una ACL, los bits del grupo son su máscara: copiar sólo los permisos daría al
+        // grupo lo que la máscara deja a «nobody». Se copian la ACL y los atributos extendidos.
+        const QString con_acl =
+            "command -v setfacl >/dev/null || { echo 'falta setfacl (paquete acl)' >&2; exit 77; }\n"
+            "echo viejo > d.txt; chmod 640 d.txt\n"
+            "setfacl -m u:65534:rw d.txt || { echo 'sin ACL en esta carpeta' >&2; exit 77; }\n"
+            "python3 -c \"import os; os.setxattr('d.txt', 'user.tesmalo', b'valor')\" || "
+            "{ echo 'sin atributos extendidos en esta carpeta' >&2; exit 77; }\n"
+            "getfacl -cn d.txt > acl.txt\n";
+        QTest::newRow("ACL y atributos extendidos")
+            << con_acl << "\"$CLI\" -q src.asc d.txt" << 0 << ""
+            << "cmp d.txt ref.txt && getfacl -cn d.txt | cmp - acl.txt && "
+               "python3 -c \"import os, sys; sys.exit(os.getxattr('d.txt', 'user.tesmalo') != "
+               "b'valor')\"";
+        // Si el sistema de ficheros no acepta la ACL, nadie más que el dueño tiene acceso.
+        QTest::newRow("ACL que no se puede poner")
+            << con_acl + "command -v strace >/dev/null || exit 77"
+            << "strace -f -o /dev/null -e inject=fsetxattr:error=EOPNOTSUPP \"$CLI\" -q src.asc d.txt"
+            << 0 << "" << "cmp d.txt ref.txt && [ \"$(stat -c %a d.txt)\" = 600 ] && "
+                         "! getfacl -cn d.txt | grep -q 65534";
+        // Sin privilegios no se puede dar un grupo del que no se es miembro: los bits del grupo
+        // serían para otro grupo, y se quitan.
+        QTest::newRow("grupo que no se puede conservar, sin privilegios")
+            << "[ $(id -u) = 0 ] || { echo 'setpriv necesita root' >&2; exit 77; }; "
+               "mkdir n; chown 65534:65534 n; echo viejo > n/d.txt; chown 65534:0 n/d.txt; "
+               "chmod 664 n/d.txt"
+            << "setpriv --reuid=65534 --regid=65534 --clear-groups \"$CLI\" -q src.asc n/d.txt"
+            << 0 << "" << "cmp n/d.txt ref.txt && [ \"$(stat -c '%a %u' n/d.txt)\" = '604 65534' ]";
         QTest::newRow("--explorar a /dev/full")
             << "" << "\"$CLI\" --explorar src.asc > /dev/full" << 1
             << "salida estándar" << "true";
@@ -482,6 +623,24 @@ class Fallos_test : public QObject {
             << "ln -s resultado.txt d.txt" << "\"$CLI\" -q src.asc d.txt" << 1
             << "«d.txt» es un enlace simbólico a «resultado.txt», que no existe"
             << "[ -L d.txt ] && [ ! -e resultado.txt ]";
+        // Una carpeta que no deja reemplazar el destino se dice antes de leer los valores: el
+        // origen es una tubería que da la cabecera y se queda abierta sin dar ninguno.
+        const QString como_nobody = "[ $(id -u) = 0 ] || { echo 'setpriv necesita root' >&2; "
+                                    "exit 77; }; mkfifo fifo; chmod 644 fifo; ";
+        const QString sin_valores =
+            "setpriv --reuid=65534 --regid=65534 --clear-groups timeout -s KILL 20 \"$CLI\" -q "
+            "--cabecera 6 --columnas 401 --filas 301 fifo %1/d.txt & p=$!; exec 3>fifo; "
+            "head -n 6 src.asc >&3 2>/dev/null; wait $p";
+        const QString intacto = "[ \"$(cat %1/d.txt)\" = viejo ] && [ \"$(ls -A %1)\" = d.txt ]";
+        QTest::newRow("carpeta de sólo lectura con un destino que se puede escribir")
+            << como_nobody + "mkdir ro; echo viejo > ro/d.txt; chmod 666 ro/d.txt; "
+                             "chown 65534 ro; chmod 555 ro"
+            << sin_valores.arg("ro") << 1 << "su carpeta debe permitir crear y renombrar ficheros"
+            << intacto.arg("ro");
+        QTest::newRow("carpeta con el bit sticky de otro usuario")
+            << como_nobody + "mkdir pub; chmod 1777 pub; echo viejo > pub/d.txt; chmod 666 pub/d.txt"
+            << sin_valores.arg("pub") << 1 << "su carpeta debe permitir crear y renombrar ficheros"
+            << intacto.arg("pub");
     }
     void mensajes() { Caso_bash(); }
 
@@ -494,6 +653,11 @@ class Fallos_test : public QObject {
                                                    QFile::ExeOwner | QFile::ExeOther);
     }
     void cleanup() {
+        // Desmonta la imagen FAT de un caso y borra las carpetas más hondas que PATH_MAX, que
+        // QDir no alcanza por su ruta.
+        if (QFileInfo(Ruta("fat")).isDir())
+            En_bash("mountpoint -q fat && fusermount -u -z fat; true", caso_);
+        if (QFileInfo::exists(Ruta("profundo"))) En_bash("rm -rf profundo", caso_);
         // Devuelve los permisos que un caso haya quitado, para poder borrar.
         QDir carpeta(caso_);
         for (const QFileInfo& i : carpeta.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))

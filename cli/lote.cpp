@@ -22,6 +22,7 @@
 
 #include "conversion/descriptor.h"
 #include "conversion/lector.h"
+#include "conversion/temporales.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
 
@@ -372,6 +373,8 @@ int Convertir_lote(const Pedido_lote& pedido) {
         return 2;
     }
     const int n = static_cast<int>(plan.trabajos.size());
+    // Una señal de fin sólo deja de interrumpir cuando todos los destinos tienen su nombre.
+    tesmalo::Anunciar_destinos(n);
     const int hilos =
         std::min(n, pedido.trabajos > 0 ? pedido.trabajos : QThread::idealThreadCount());
     std::vector<qint64> bytes;

@@ -1,10 +1,12 @@
 #include "conversion/escritor.h"
 
+#include <acl/libacl.h>
+#include <attr/libattr.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -15,16 +17,6 @@
 
 namespace tesmalo {
 namespace {
-
-// Un nombre de temporal que no choca con ningún destino razonable y cabe siempre en el límite
-// de nombre del sistema, por largo que sea el del destino.
-std::string Nombre_temporal() {
-    static constexpr char letras[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string nombre = ".tesmalo-";
-    for (int i = 0; i < 8; ++i)
-        nombre += letras[QRandomGenerator::global()->bounded(int(sizeof letras - 1))];
-    return nombre;
-}
 
 // El descriptor que nombra `ruta` si es uno de los de este proceso por su nombre en /dev o en
 // /proc (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), o -1.
@@ -41,6 +33,57 @@ int Descriptor_nombrado(const QByteArray& ruta) {
         return numero && solo_cifras ? fd : -1;
     }
     return -1;
+}
+
+// La carpeta (abierta con O_PATH) y el nombre del fichero al que lleva `camino`: las carpetas
+// del camino las resuelve el sistema al abrirlas, y un último tramo que es un enlace simbólico se
+// sigue, desde la carpeta del enlace, hasta lo que no lo es (o no existe). Con la carpeta abierta
+// y un solo nombre, sin formar rutas enteras, vale también en carpetas más hondas que PATH_MAX.
+// Devuelve 0, o el errno si no se pudo.
+int Carpeta_y_nombre(QByteArray camino, Descriptor& carpeta, std::string& nombre) {
+    int base = AT_FDCWD;
+    for (int enlaces = 0;; ++enlaces) {
+        const qsizetype barra = camino.lastIndexOf('/');
+        const QByteArray arriba = barra < 0    ? QByteArray(".")
+                                  : barra == 0 ? QByteArray("/")
+                                               : camino.left(barra);
+        Descriptor abierta(::openat(base, arriba.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (abierta.Fd() < 0) return errno;
+        carpeta = std::move(abierta);
+        base = carpeta.Fd();
+        nombre = camino.mid(barra + 1).toStdString();
+        QByteArray lleva_a(PATH_MAX, '\0');
+        const ssize_t n = ::readlinkat(base, nombre.c_str(), lleva_a.data(), lleva_a.size());
+        if (n < 0) return errno == EINVAL || errno == ENOENT ? 0 : errno;
+        if (n >= lleva_a.size()) return ENAMETOOLONG;
+        if (enlaces >= 40) return ELOOP;
+        camino = lleva_a.left(n);
+    }
+}
+
+// Un fichero normal se escribe aparte y toma su nombre al terminar: la carpeta tiene que dejar
+// crear un fichero en ella y renombrarlo sobre ese nombre. Se comprueba al resolver, antes de
+// leer los valores, para no fallar al final de una conversión entera.
+void Comprobar_carpeta(const Destino_resuelto& d) {
+    const bool reemplaza = d.tipo == Destino_resuelto::Tipo::Fichero;
+    const auto rechazar = [&](const QString& motivo) {
+        Fallar(QStringLiteral("No se puede %1 el fichero de destino «%2»: su carpeta debe permitir "
+                              "crear y renombrar ficheros, porque el fichero nuevo se escribe "
+                              "aparte y toma el nombre al terminar, %3.")
+                   .arg(reemplaza ? QStringLiteral("reemplazar") : QStringLiteral("crear"), d.ruta,
+                        motivo));
+    };
+    if (::faccessat(d.carpeta.Fd(), ".", W_OK | X_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EPERM || errno == EROFS))
+        rechazar(QStringLiteral("y no lo permite (%1)").arg(Razon_del_sistema(errno)));
+    // En una carpeta con el bit «sticky» (como /tmp), sólo el dueño del fichero, el de la
+    // carpeta o root puede reemplazar un fichero.
+    struct stat carpeta {};
+    const uid_t yo = geteuid();
+    if (reemplaza && yo != 0 && ::fstat(d.carpeta.Fd(), &carpeta) == 0 &&
+        (carpeta.st_mode & S_ISVTX) != 0 && carpeta.st_uid != yo && d.estado.st_uid != yo)
+        rechazar(QStringLiteral("y ésta es una carpeta compartida (con el bit «sticky») de otro "
+                                "usuario, donde sólo el dueño del fichero puede reemplazarlo"));
 }
 
 }  // namespace
@@ -60,7 +103,6 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     // niveles, una carpeta que falta), dice por qué.
     const QByteArray bytes = QFile::encodeName(ruta);
     Descriptor objeto(::open(bytes.constData(), O_PATH | O_CLOEXEC));
-    QByteArray resuelta = bytes;
     if (objeto.Fd() < 0) {
         const int error = errno;
         struct stat propio {};
@@ -115,24 +157,15 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
                                   "fichero normal, ni un dispositivo de caracteres ni una tubería "
                                   "(es un zócalo o un dispositivo de bloques).")
                        .arg(ruta));
-        // Un fichero normal se reemplaza por su nombre en su carpeta: la ruta sin enlaces.
+        // Un fichero normal se reemplaza por su nombre en su carpeta, la del último enlace.
         d.tipo = Destino_resuelto::Tipo::Fichero;
-        char* real = ::realpath(bytes.constData(), nullptr);
-        if (real == nullptr) no_se_puede(errno);
-        resuelta = real;
-        std::free(real);
     }
 
-    const qsizetype barra = resuelta.lastIndexOf('/');
-    const QByteArray carpeta = barra < 0    ? QByteArray(".")
-                               : barra == 0 ? QByteArray("/")
-                                            : resuelta.left(barra);
-    d.nombre = resuelta.mid(barra + 1).toStdString();
+    if (const int error = Carpeta_y_nombre(bytes, d.carpeta, d.nombre); error != 0)
+        no_se_puede(error);
     if (d.nombre.empty() || d.nombre == "." || d.nombre == "..")
         Fallar(QStringLiteral("No se puede escribir el fichero de destino «%1»: es una carpeta.")
                    .arg(ruta));
-    d.carpeta = Descriptor(::open(carpeta.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (d.carpeta.Fd() < 0) no_se_puede(errno);
     // Lo que hay con ese nombre en esa carpeta debe ser lo que se resolvió; si alguien cambió
     // algo entretanto, no se escribe.
     struct stat ahora {};
@@ -143,6 +176,7 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
         Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: ha cambiado mientras "
                               "se comprobaba.")
                    .arg(ruta));
+    Comprobar_carpeta(d);
     return d;
 }
 
@@ -151,48 +185,126 @@ Escritor_destino::Escritor_destino(Destino_resuelto destino, qsizetype tamano_bl
       tamano_bloque_(tamano_bloque),
       bloques_(new char[2 * tamano_bloque]),
       bufer_(bloques_.get()) {
+    // Si algo falla a partir de aquí, el destructor no corre: lo que haya creado se retira aquí.
+    try {
+        Abrir();
+        hilo_ = std::thread(&Escritor_destino::Hilo_escritura, this);
+    } catch (...) {
+        Descartar();
+        throw;
+    }
+}
+
+void Escritor_destino::Abrir() {
     const int carpeta = destino_.carpeta.Fd();
     const auto no_se_puede = [this](int error) {
         Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: %2.")
                    .arg(destino_.ruta, Razon_del_sistema(error)));
     };
     if (destino_.tipo == Destino_resuelto::Tipo::Flujo) {
+        {
+            Registro_temporales registro;
+            if (registro.Abandonados()) no_se_puede(EINTR);
+            registro.Empezar_destino();
+            en_curso_ = true;
+        }
         // Un dispositivo o una tubería se escribe en su sitio: no se puede reemplazar.
         fichero_ = destino_.heredado ? std::move(destino_.flujo)
                                      : Descriptor(::openat(carpeta, destino_.nombre.c_str(),
                                                            O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (fichero_.Fd() < 0) no_se_puede(errno);
-    } else {
-        const bool habia = destino_.tipo == Destino_resuelto::Tipo::Fichero;
-        const mode_t modo = habia ? destino_.estado.st_mode & 07777 : 0666;
+        return;
+    }
+    // Un fichero que se reemplaza recibe sus permisos después; hasta entonces, sólo su dueño
+    // puede abrir el temporal.
+    const bool habia = destino_.tipo == Destino_resuelto::Tipo::Fichero;
+    const mode_t modo = habia ? S_IRUSR | S_IWUSR : 0666;
+    {
+        Registro_temporales registro;
+        if (registro.Abandonados()) no_se_puede(EINTR);
+        registro.Empezar_destino();
+        en_curso_ = true;
+        // Sin nombre, si el sistema de ficheros lo admite: si el proceso muere, no queda.
+        fichero_ = Descriptor(::openat(carpeta, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modo));
+        sin_nombre_ = fichero_.Fd() >= 0;
+    }
+    // Sin nombre, nadie más lo alcanza: el cerrojo no puede llegar tarde, y ya lo lleva cuando
+    // Nombrar_temporal le da un nombre.
+    if (sin_nombre_) (void)Bloquear_temporal(fichero_.Fd(), carpeta, {});
+    for (int intento = 0; fichero_.Fd() < 0 && intento < 100; ++intento) {
+        const std::string nombre = Nombre_temporal();
         {
             Registro_temporales registro;
             if (registro.Abandonados()) no_se_puede(EINTR);
-            // Sin nombre, si el sistema de ficheros lo admite: si el proceso muere, no queda.
-            fichero_ = Descriptor(::openat(carpeta, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modo));
-            sin_nombre_ = fichero_.Fd() >= 0;
-            for (int intento = 0; fichero_.Fd() < 0 && intento < 100; ++intento) {
-                const std::string nombre = Nombre_temporal();
-                fichero_ = Descriptor(::openat(carpeta, nombre.c_str(),
-                                               O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modo));
-                if (fichero_.Fd() >= 0) {
-                    temporal_ = nombre;
-                    registro.Anotar(carpeta, temporal_);
-                } else if (errno != EEXIST) {
-                    break;
-                }
+            fichero_ = Descriptor(::openat(carpeta, nombre.c_str(),
+                                           O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modo));
+            if (fichero_.Fd() < 0) {
+                if (errno == EEXIST) continue;
+                break;
             }
-            if (fichero_.Fd() < 0) no_se_puede(errno);
+            temporal_ = nombre;
+            registro.Anotar(carpeta, temporal_);
         }
-        // El fichero nuevo conserva los permisos del que reemplaza y, si se puede, su dueño
-        // (el cambio de dueño va antes porque borra los bits de setuid y setgid).
-        if (habia) {
-            if (geteuid() == 0)
-                (void)::fchown(fichero_.Fd(), destino_.estado.st_uid, destino_.estado.st_gid);
-            if (::fchmod(fichero_.Fd(), modo) != 0) no_se_puede(errno);
-        }
+        // Otra conversión pudo tomarlo por abandonado antes de bloquearlo: entonces otro.
+        if (Bloquear_temporal(fichero_.Fd(), carpeta, temporal_)) break;
+        Registro_temporales registro;
+        registro.Quitar(carpeta, temporal_);
+        temporal_.clear();
+        fichero_.Cerrar();
     }
-    hilo_ = std::thread(&Escritor_destino::Hilo_escritura, this);
+    if (fichero_.Fd() < 0) no_se_puede(errno);
+    // El cerrojo vive con la descripción abierta: esta copia lo guarda hasta que el temporal
+    // tome el nombre del destino, aunque el fichero se cierre antes (en Confirmar).
+    retenido_ = Descriptor(::fcntl(fichero_.Fd(), F_DUPFD_CLOEXEC, 0));
+    if (retenido_.Fd() < 0) no_se_puede(errno);
+    // Con el propio ya bloqueado, se retiran los que dejaron conversiones que no acabaron.
+    Retirar_temporales_abandonados(carpeta);
+    if (habia) Copiar_permisos();
+}
+
+void Escritor_destino::Copiar_permisos() {
+    const struct stat& viejo = destino_.estado;
+    const int nuevo = fichero_.Fd();
+    // El dueño primero, porque cambiarlo borra los bits de setuid y setgid. Sin privilegios
+    // sólo se puede dar un grupo propio; si no se puede, el grupo se comprueba al final.
+    if (geteuid() == 0)
+        (void)::fchown(nuevo, viejo.st_uid, viejo.st_gid);
+    else
+        (void)::fchown(nuevo, static_cast<uid_t>(-1), viejo.st_gid);
+
+    // Los permisos con su ACL y los atributos extendidos, leídos del fichero que se reemplaza.
+    // Lo que el sistema de ficheros no guarda (FAT por FUSE no guarda ni los permisos) no es un
+    // fallo; lo que no se puede es acabar dando más acceso que el fichero anterior.
+    bool copiados = false;
+    bool con_acl = true;  // el anterior tiene, o puede tener, una ACL más allá de los permisos
+    Descriptor anterior(::openat(destino_.carpeta.Fd(), destino_.nombre.c_str(),
+                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat leido {};
+    if (anterior.Fd() >= 0 && ::fstat(anterior.Fd(), &leido) == 0 &&
+        leido.st_dev == viejo.st_dev && leido.st_ino == viejo.st_ino) {
+        const int extendida = acl_extended_fd(anterior.Fd());
+        con_acl = extendida > 0 || (extendida < 0 && errno != ENOTSUP && errno != ENOSYS);
+        copiados = perm_copy_fd(nullptr, anterior.Fd(), nullptr, nuevo, nullptr) == 0;
+        (void)attr_copy_fd(nullptr, anterior.Fd(), nullptr, nuevo, nullptr, nullptr);
+    }
+
+    // Si la ACL no pasó entera, los usuarios y grupos que nombraba caerían en «otros» o en el
+    // grupo: sólo queda el dueño. Y si el grupo no es el del anterior, sus bits serían para
+    // otro grupo: se quitan.
+    mode_t limite = 07777;
+    if (!copiados && con_acl) limite = 07000 | S_IRWXU;
+    struct stat ahora {};
+    if (::fstat(nuevo, &ahora) == 0 && ahora.st_gid != viejo.st_gid) limite &= ~S_IRWXG;
+    const mode_t modo = viejo.st_mode & limite;
+    // También vuelve a poner los bits de setuid y setgid, si la ACL los borró.
+    (void)::fchmod(nuevo, modo);
+    if (::fstat(nuevo, &ahora) != 0 || (ahora.st_mode & 07777 & ~modo) != 0)
+        Fallar(QStringLiteral("No se puede reemplazar el fichero de destino «%1»: el sistema de "
+                              "ficheros no deja dar al fichero nuevo los permisos del anterior "
+                              "(%2), y con los suyos (%3) daría más acceso.")
+                   .arg(destino_.ruta)
+                   .arg(viejo.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                   .arg(ahora.st_mode & 07777, 4, 8, QLatin1Char('0')));
 }
 
 Escritor_destino::~Escritor_destino() {
@@ -204,11 +316,20 @@ Escritor_destino::~Escritor_destino() {
         aviso_.notify_all();
         hilo_.join();
     }
+    Descartar();
+}
+
+void Escritor_destino::Descartar() {
+    if (temporal_.empty() && !en_curso_) return;
+    Registro_temporales registro;
     if (!temporal_.empty()) {
-        Registro_temporales registro;
+        // Todavía bloqueado: ninguna otra conversión lo toma a la vez por abandonado.
         ::unlinkat(destino_.carpeta.Fd(), temporal_.c_str(), 0);
         registro.Quitar(destino_.carpeta.Fd(), temporal_);
+        temporal_.clear();
     }
+    if (en_curso_) registro.Acabar_destino(false);
+    en_curso_ = false;
 }
 
 void Escritor_destino::Hilo_escritura() {
@@ -324,10 +445,13 @@ void Escritor_destino::Confirmar() {
     Terminar_escritura();
     if (destino_.tipo == Destino_resuelto::Tipo::Flujo) {
         if (fichero_.Cerrar() != 0) Fallar_confirmacion(errno);
+        Registro_temporales registro;
+        registro.Acabar_destino(true);
+        en_curso_ = false;
         return;
     }
     // El contenido en disco, el temporal con nombre y cerrado sin error; sólo entonces toma
-    // el nombre del destino, de una vez.
+    // el nombre del destino, de una vez. El cerrojo sigue en `retenido_` hasta después.
     if (::fdatasync(fichero_.Fd()) != 0) Fallar_confirmacion(errno);
     if (sin_nombre_ && !Nombrar_temporal()) Fallar_confirmacion(errno);
     if (fichero_.Cerrar() != 0) Fallar_confirmacion(errno);
@@ -339,7 +463,11 @@ void Escritor_destino::Confirmar() {
             Fallar_confirmacion(errno);
         registro.Quitar(destino_.carpeta.Fd(), temporal_);
         temporal_.clear();
+        // Desde aquí, la conversión está hecha: una señal de fin ya no la interrumpe.
+        registro.Acabar_destino(true);
+        en_curso_ = false;
     }
+    retenido_.Cerrar();
     // El cambio de nombre también, en disco: sin esto, un corte de luz justo después del
     // «terminado» puede devolver el destino anterior, o ninguno. Una carpeta que no se deja
     // leer, o un sistema de ficheros que no lleva carpetas a disco, no lo permite: se da por

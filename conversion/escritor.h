@@ -48,15 +48,22 @@ struct Destino_resuelto {
 // está vacía, si un enlace no se puede seguir (colgado de una carpeta que no existe, un bucle,
 // demasiados niveles), si su carpeta no existe o si lleva a algo que no sea un fichero normal,
 // un dispositivo de caracteres o una tubería con nombre (una carpeta, un zócalo, un dispositivo
-// de bloques). No crea ni cambia nada.
+// de bloques). Para un fichero normal, lanza también si su carpeta no deja crear el temporal y
+// darle después el nombre del destino (una carpeta de sólo lectura, o una con el bit «sticky»
+// de otro usuario y un fichero ajeno). No crea ni cambia nada.
 Destino_resuelto Resolver_destino(const QString& ruta);
 
 class Escritor_destino {
   public:
     static constexpr qsizetype Tamano_predeterminado = 2 << 20;
 
-    // Crea el temporal en la carpeta resuelta (con los permisos y, si se puede, el dueño del
-    // fichero que ya hubiera), o abre el flujo; lanza si no se puede.
+    // Crea el temporal en la carpeta resuelta, o abre el flujo; lanza si no se puede, y entonces
+    // no deja nada. El temporal está bloqueado (Bloquear_temporal) hasta que toma el nombre del
+    // destino o se descarta. Si reemplaza un fichero, recibe su dueño (como root; sin
+    // privilegios, su grupo si es uno propio), sus permisos con su ACL y sus atributos
+    // extendidos. Lo que el sistema de ficheros no guarde no es un fallo, pero nunca da más
+    // acceso que el anterior: si la ACL no se pudo copiar sólo su dueño conserva permisos, y si
+    // el grupo no es el mismo, el grupo no tiene ninguno; lanza si ni así se puede.
     explicit Escritor_destino(Destino_resuelto destino,
                               qsizetype tamano_bloque = Tamano_predeterminado);
     // Sin Confirmar, descarta el temporal.
@@ -98,6 +105,12 @@ class Escritor_destino {
     // Espera a que el hilo acabe su bloque; lanza si su escritura falló.
     void Esperar();
     void Hilo_escritura();
+    // Crea el temporal o abre el flujo (lo que hace el constructor, salvo el hilo).
+    void Abrir();
+    // Da al temporal el dueño, los permisos y los atributos del fichero que reemplaza.
+    void Copiar_permisos();
+    // Retira el temporal con nombre, si lo hay, y deja de contar el destino como en curso.
+    void Descartar();
     [[noreturn]] void Fallar_escritura(const QString& razon);
     [[noreturn]] void Fallar_confirmacion(int error);
     // Da al temporal sin nombre un nombre propio en la carpeta; falso (con errno) si no pudo.
@@ -105,8 +118,10 @@ class Escritor_destino {
 
     Destino_resuelto destino_;
     Descriptor fichero_;
+    Descriptor retenido_;      // otro descriptor del temporal, que guarda su cerrojo
     std::string temporal_;     // nombre del temporal en la carpeta; vacío mientras no tenga
     bool sin_nombre_ = false;  // el temporal se creó con O_TMPFILE
+    bool en_curso_ = false;    // contado en el registro como destino en curso
     qsizetype tamano_bloque_;
     std::unique_ptr<char[]> bloques_;
     char* bufer_;  // el bloque que se está llenando

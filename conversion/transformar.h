@@ -46,8 +46,10 @@ struct Resumen_conversion {
 //
 // El sistema resuelve la ruta del destino una vez (enlaces incluidos). Un fichero normal se
 // escribe en un temporal de la carpeta resuelta que sólo toma su nombre al terminar, con los
-// permisos (y, como root, el dueño) del que reemplaza: una conversión que falla o se
-// interrumpe no deja fichero de destino y no toca el que ya hubiera. Un dispositivo de
+// permisos, la ACL, los atributos extendidos y (como root) el dueño del que reemplaza, sin dar
+// nunca más acceso que él: una conversión que falla o se interrumpe no deja fichero de destino
+// ni temporal y no toca el que ya hubiera. Una carpeta que no deja crear y renombrar ficheros
+// se rechaza antes de leer los valores. Un dispositivo de
 // caracteres o una tubería con nombre se escribe en su sitio, como un flujo; cualquier otra
 // cosa (una carpeta, un zócalo) se rechaza antes de leer los valores. Un destino que es el
 // propio origen se rechaza antes de escribir nada.
