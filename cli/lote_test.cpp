@@ -48,10 +48,13 @@ QStringList Contenido(const QString& carpeta) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Copia las rejillas de muestra a `carpeta` y devuelve sus nombres.
+// Copia las rejillas de muestra a `carpeta` y devuelve sus nombres. Son las cuatro del
+// repositorio, por su nombre: en samples/ puede haber más, como el destino que deja allí una
+// conversión con el nombre propuesto.
 QStringList Copiar_muestras(const QString& carpeta) {
     const QDir muestras(qEnvironmentVariable("TESMALO_MUESTRAS", TESMALO_MUESTRAS_FUENTE));
-    const QStringList nombres = muestras.entryList(QDir::Files, QDir::Name);
+    const QStringList nombres = {"fila_por_linea.dtm", "irregular.grd", "uno_por_linea.txt",
+                                 "zona1.asc"};
     for (const QString& n : nombres)
         if (!QFile::copy(muestras.filePath(n), carpeta + '/' + n))
             qFatal("no se pudo copiar %s", qPrintable(n));

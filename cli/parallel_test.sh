@@ -1,74 +1,193 @@
 #!/usr/bin/env bash
-# Las dos recetas de GNU parallel del README, tal cual, sobre las rejillas de muestra:
-#   1. en esta máquina: parallel tesmalo-cli -q {} ::: *
-#   2. repartida entre anfitriones por ssh, con --transferfile, --return y --cleanup. El ssh es
-#      uno de mentira (--ssh) que hace de cada anfitrión una carpeta local, para pasar de verdad
-#      por la copia con rsync, la conversión «remota», la devolución del destino y la limpieza.
-#      (--sshlogin : no sirve: con él parallel no copia ni devuelve nada.)
+# Las dos recetas de GNU parallel del README, sacadas del README (los bloques de código que
+# empiezan por «cd hojas») y ejecutadas tal cual sobre rejillas con nombres difíciles:
+#   1. en esta máquina;
+#   2. repartida entre «servidor1» y «servidor2», con --transferfile, --return y --cleanup, por
+#      un sshd de verdad que esta prueba arranca en 127.0.0.1: puerto libre, clave de anfitrión,
+#      configuración y clave autorizada propias en una carpeta temporal. Los dos nombres llevan
+#      a ese sshd por una configuración de ssh propia (PARALLEL_SSH="ssh -F ..."); no se toca el
+#      sshd del sistema ni ~/.ssh, y el sshd se para por su PID.
 # Cada destino ha de ser igual, byte a byte, al de una llamada suelta a tesmalo-cli, y llamarse
-# como lo propone: el origen sin sus cuatro últimos caracteres, más "_reestruct.txt".
-# Uso: parallel_test.sh RUTA/tesmalo-cli CARPETA_DE_MUESTRAS
+# como lo propone: el origen sin sus cuatro últimos caracteres, más "_reestruct.txt". Además, un
+# destino que no puede volver hace fallar la receta 2 con su origen nombrado en stderr.
+# Necesita root, como en la integración continua (sshd sólo deja entrar a otro usuario así).
+# Uso: parallel_test.sh RUTA/tesmalo-cli CARPETA_DE_MUESTRAS README.md
 set -euo pipefail
 cli="$(realpath "$1")"
 muestras="$(realpath "$2")"
-export PATH="$(dirname "$cli"):$PATH"
+readme="$(realpath "$3")"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "parallel_test: se salta: el sshd propio necesita root" >&2
+  exit 77
+fi
+sshd_bin=/usr/sbin/sshd
+[ -x "$sshd_bin" ] || { echo "FALLO: falta $sshd_bin (paquete openssh-server)" >&2; exit 1; }
+
 trabajo="$(mktemp -d)"
-trap 'rm -rf "$trabajo"' EXIT
+sshd_pid=
+terminar() {
+  if [ -n "$sshd_pid" ]; then
+    ssh -F "$trabajo/ssh/ssh_config" -O exit servidor1 2>/dev/null || true
+    kill "$sshd_pid" 2>/dev/null || true
+    wait "$sshd_pid" 2>/dev/null || true
+  fi
+  rm -rf "$trabajo"
+}
+trap terminar EXIT
 fallos=0
 falla() { echo "FALLO: $*" >&2; fallos=$((fallos + 1)); }
 
-# Las muestras y una copia de zona1.asc con una extensión de cinco caracteres, cuyo destino no
-# es el nombre sin extensión más "_reestruct.txt" sino «zona1._reestruct.txt».
-mkdir "$trabajo/originales" "$trabajo/referencia" "$trabajo/local" "$trabajo/varios"
-cp "$muestras"/* "$trabajo/originales/"
-cp "$muestras/zona1.asc" "$trabajo/originales/zona1.copia"
-for d in referencia local varios; do cp "$trabajo/originales"/* "$trabajo/$d/"; done
-origenes=()
-for f in "$trabajo/originales"/*; do origenes+=("$(basename "$f")"); done
-[ ${#origenes[@]} -ge 5 ] || falla "se esperaban al menos 4 muestras en $muestras"
-for o in "${origenes[@]}"; do (cd "$trabajo/referencia" && tesmalo-cli -q "$o"); done
+# tesmalo-cli en una carpeta propia del PATH, aquí y en los «servidores». HOME es temporal para
+# que parallel deje su ~/.parallel allí y no en la casa de root.
+mkdir "$trabajo/bin" "$trabajo/casa"
+ln -s "$cli" "$trabajo/bin/tesmalo-cli"
+export PATH="$trabajo/bin:$PATH" HOME="$trabajo/casa"
 
-# Compara los ficheros de la carpeta $1 con la referencia: los orígenes intactos y un destino
-# por origen, con los bytes de la llamada suelta; nada más.
+# Las recetas, tal como están en el README.
+recetas=()
+while IFS= read -r -d '' receta; do recetas+=("$receta"); done < <(awk '
+  /^```/ { if (dentro) { if (primera == "cd hojas") printf "%s%c", bloque, 0; dentro = 0 }
+           else { dentro = 1; bloque = ""; primera = "" } next }
+  dentro { if (bloque == "") primera = $0; bloque = bloque $0 "\n" }' "$readme")
+[ ${#recetas[@]} -eq 2 ] || { echo "FALLO: se esperaban 2 recetas «cd hojas» en el README, hay ${#recetas[@]}" >&2; exit 1; }
+
+# Las rejillas: copias de las muestras con nombres que una shell, ssh o rsync podrían tomar por
+# otra cosa, todas con la extensión .asc de las recetas.
+nombres=(normal "con espacio" "dos  espacios" " espacio delante" "espacio detrás " año ñandú
+  Ávila "comilla'simple" 'comilla"doble' -guion --doble-guion 'dólar$HOME' 'barra\inv'
+  'estrella*' 'interrogación?' 'corchete[1]' 'punto y coma;' 'y&más' 'tubería|' '#almohadilla'
+  '~tilde' 'paréntesis(1)' 'llaves{}' 'acento`grave')
+rejillas=(uno_por_linea.txt irregular.grd fila_por_linea.dtm zona1.asc)
+mkdir "$trabajo/originales" "$trabajo/referencia"
+origenes=()
+for i in "${!nombres[@]}"; do
+  o="${nombres[$i]}.asc"
+  cp "$muestras/${rejillas[$((i % ${#rejillas[@]}))]}" "$trabajo/originales/$o"
+  origenes+=("$o")
+done
+cp "$trabajo/originales"/* "$trabajo/referencia/"
+for o in "${origenes[@]}"; do (cd "$trabajo/referencia" && tesmalo-cli -q -- "$o"); done
+
+# Compara la carpeta $1 con la referencia: los orígenes intactos y un destino por origen, con
+# los bytes de la llamada suelta; nada más.
 comprobar() {
-  local carpeta="$1" o d
+  local carpeta="$1" o d n
   for o in "${origenes[@]}"; do
     d="${o:0:${#o}-4}_reestruct.txt"
-    cmp -s "$trabajo/originales/$o" "$carpeta/$o" || falla "$carpeta: origen $o cambiado o borrado"
-    cmp -s "$trabajo/referencia/$d" "$carpeta/$d" || falla "$carpeta: destino $d distinto o ausente"
+    cmp -s "$trabajo/originales/$o" "$carpeta/$o" || falla "$carpeta: origen «$o» cambiado o borrado"
+    cmp -s "$trabajo/referencia/$d" "$carpeta/$d" || falla "$carpeta: destino «$d» distinto o ausente"
   done
-  local n
   n="$(find "$carpeta" -mindepth 1 | wc -l)"
   [ "$n" -eq $((2 * ${#origenes[@]})) ] || falla "$carpeta: $n ficheros, se esperaban $((2 * ${#origenes[@]}))"
 }
 
-echo "== En esta máquina"
-(cd "$trabajo/local" && parallel --will-cite tesmalo-cli -q {} ::: *)
-comprobar "$trabajo/local"
+# Ejecuta la receta $1 en una copia nueva de los orígenes, $2/hojas; deja su salida de error en
+# $2/stderr y devuelve su estado de salida.
+ejecutar() {
+  local receta="$1" base="$2"
+  mkdir -p "$base/hojas"
+  cp "$trabajo/originales"/* "$base/hojas/"
+  (cd "$base" && bash -c "$receta") 2>"$base/stderr"
+}
 
-echo "== Repartida entre dos anfitriones (ssh de mentira)"
-mkdir -p "$trabajo/anfitriones/norte" "$trabajo/anfitriones/sur"
-cat > "$trabajo/ssh" <<'FIN'
-#!/usr/bin/env bash
-# ssh [opciones] ANFITRIÓN [--] ORDEN...: ejecuta ORDEN con la carpeta del anfitrión como casa.
-while [ $# -gt 0 ]; do
-  case "$1" in -[bcDEeFIiJLlmOopQRSWw]) shift 2 ;; -*) shift ;; *) break ;; esac
-done
-anfitrion="$1"; shift
-[ "${1-}" = -- ] && shift
-# Como sshd: la orden remota tiene la shell de entrada en SHELL y la casa en HOME. parallel
-# ejecuta el trabajo con "$SHELL" del anfitrión; sin ella no convierte nada y no avisa.
-export SHELL=/bin/bash HOME="$ANFITRIONES/$anfitrion"
-cd "$HOME" && exec bash -c "$*"
+echo "== Receta 1, en esta máquina"
+estado=0
+ejecutar "${recetas[0]}" "$trabajo/local" || estado=$?
+[ "$estado" -eq 0 ] || { falla "receta 1: salió con $estado"; cat "$trabajo/local/stderr" >&2; }
+comprobar "$trabajo/local/hojas"
+
+# El sshd propio. /run/sshd es la carpeta vacía que sshd exige para separar privilegios; la
+# crea el servicio del sistema al arrancar, y aquí se crea si falta.
+s="$trabajo/ssh"
+mkdir -m 700 "$s" "$s/servidor"
+ssh-keygen -q -t ed25519 -N '' -C anfitrion -f "$s/clave_anfitrion"
+ssh-keygen -q -t ed25519 -N '' -C cliente -f "$s/clave"
+cp "$s/clave.pub" "$s/autorizadas"
+[ -d /run/sshd ] || mkdir -m 755 /run/sshd
+puerto_libre() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+# Cada orden remota corre en $s/servidor, con esa carpeta como casa y tesmalo-cli en el PATH,
+# como la de un servidor con el paquete instalado.
+arrancar_sshd() {
+  local puerto="$1"
+  cat > "$s/sshd_config" <<FIN
+ListenAddress 127.0.0.1
+Port $puerto
+HostKey $s/clave_anfitrion
+PidFile none
+AuthorizedKeysFile $s/autorizadas
+AuthenticationMethods publickey
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+UsePAM no
+StrictModes no
+PermitRootLogin prohibit-password
+MaxStartups 100
+MaxSessions 100
+SetEnv HOME=$s/servidor
+ForceCommand cd $s/servidor && PATH=$trabajo/bin:\$PATH exec /bin/bash -c "\$SSH_ORIGINAL_COMMAND"
 FIN
-chmod +x "$trabajo/ssh"
-(cd "$trabajo/varios" && ANFITRIONES="$trabajo/anfitriones" \
-  parallel --will-cite --ssh "$trabajo/ssh" --sshlogin 1/norte,1/sur \
-    --transferfile {} --return '{= s/.{4}$/_reestruct.txt/ =}' --cleanup \
-    tesmalo-cli -q {} ::: *)
-comprobar "$trabajo/varios"
-restos="$(find "$trabajo/anfitriones" -type f | wc -l)"
-[ "$restos" -eq 0 ] || falla "--cleanup dejó $restos ficheros en los anfitriones"
+  cat > "$s/ssh_config" <<FIN
+Host servidor1 servidor2
+  HostName 127.0.0.1
+  Port $puerto
+  User root
+  IdentityFile $s/clave
+  IdentitiesOnly yes
+  UserKnownHostsFile $s/conocidos
+  StrictHostKeyChecking accept-new
+  BatchMode yes
+  ConnectTimeout 10
+  # Una conexión por servidor para todas las órdenes: cada trabajo abre cuatro (copia, orden,
+  # devolución, limpieza) y la prueba tarda menos.
+  ControlMaster auto
+  ControlPath $s/control-%C
+  ControlPersist 60
+FIN
+  "$sshd_bin" -D -f "$s/sshd_config" -E "$s/sshd.log" &
+  sshd_pid=$!
+  # Espera a que acepte conexiones, con un plazo.
+  local limite=$((SECONDS + 20))
+  while [ $SECONDS -lt $limite ]; do
+    kill -0 "$sshd_pid" 2>/dev/null || break
+    [ "$(ssh -F "$s/ssh_config" servidor1 echo listo 2>/dev/null)" = listo ] && return 0
+    sleep 0.2
+  done
+  kill "$sshd_pid" 2>/dev/null || true
+  wait "$sshd_pid" 2>/dev/null || true
+  sshd_pid=
+  return 1
+}
+# Otro proceso puede quedarse el puerto entre la elección y el arranque: se prueba otro.
+for intento in 1 2 3; do
+  arrancar_sshd "$(puerto_libre)" && break
+done
+[ -n "$sshd_pid" ] || { echo "FALLO: el sshd propio no arrancó:" >&2; cat "$s/sshd.log" >&2; exit 1; }
+export PARALLEL_SSH="ssh -F $s/ssh_config"
 
-[ "$fallos" -eq 0 ] && echo "Las dos recetas dan los destinos de las llamadas sueltas."
+echo "== Receta 2, repartida entre servidor1 y servidor2 (sshd propio en 127.0.0.1)"
+estado=0
+ejecutar "${recetas[1]}" "$trabajo/remota" || estado=$?
+[ "$estado" -eq 0 ] || { falla "receta 2: salió con $estado"; cat "$trabajo/remota/stderr" >&2; }
+comprobar "$trabajo/remota/hojas"
+restos="$(find "$s/servidor" -mindepth 1 | wc -l)"
+[ "$restos" -eq 0 ] || falla "--cleanup dejó $restos ficheros en el servidor: $(ls -A "$s/servidor")"
+
+echo "== Receta 2 con un destino que no puede volver"
+# Una carpeta no vacía con el nombre del destino de «con espacio.asc»: rsync no la reemplaza.
+mkdir -p "$trabajo/sin_vuelta/hojas/con espacio_reestruct.txt"
+touch "$trabajo/sin_vuelta/hojas/con espacio_reestruct.txt/ocupado"
+estado=0
+ejecutar "${recetas[1]}" "$trabajo/sin_vuelta" || estado=$?
+[ "$estado" -ne 0 ] || falla "receta 2: un destino que no volvió y salió con 0"
+grep -qxF 'no volvió: con espacio.asc' "$trabajo/sin_vuelta/stderr" ||
+  { falla "receta 2: stderr no nombra el origen cuyo destino no volvió"; cat "$trabajo/sin_vuelta/stderr" >&2; }
+
+ssh -F "$s/ssh_config" -O exit servidor1 2>/dev/null || true
+ssh -F "$s/ssh_config" -O exit servidor2 2>/dev/null || true
+kill "$sshd_pid"
+wait "$sshd_pid" 2>/dev/null || true
+sshd_pid=
+[ "$fallos" -eq 0 ] && echo "Las dos recetas dan los destinos de las llamadas sueltas, con ${#origenes[@]} nombres difíciles."
 exit $((fallos > 0))

@@ -10,6 +10,12 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.gz
   DEPENDS ${PROJECT_SOURCE_DIR}/paquete/changelog)
 add_custom_target(tesmalo_registro_cambios ALL DEPENDS ${PROJECT_BINARY_DIR}/changelog.gz)
 install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${tesmalo_documentos})
+# La excepción de lintian para tesmalo: se compila con _FORTIFY_SOURCE como tesmalo-cli, pero
+# en sus llamadas las funciones que lintian cuenta (read, readlink, realpath) escriben en
+# memoria de tamaño desconocido al compilar, así que sólo memcpy queda protegida, y lintian no la
+# cuenta. hardening-check sí la ve.
+install(FILES ${PROJECT_SOURCE_DIR}/paquete/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tesmalo)
 
 set(CPACK_PACKAGE_NAME tesmalo)
 set(CPACK_PACKAGE_VENDOR "Los autores de Tesmalo")
@@ -23,7 +29,11 @@ manera) en una rejilla ASCII de Esri: una cabecera de seis líneas y una fila
 de la rejilla por línea, con los valores copiados tal cual. Trae la ventana
 tesmalo y el programa de línea de órdenes tesmalo-cli, que convierte también
 muchos ficheros a la vez.")
-set(CPACK_STRIP_FILES ON)
+# Los programas se desnudan como en un paquete de Debian (cmake/Desnudar.cmake), no con el strip
+# de CPack, que deja .comment y .note.
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_TESMALO_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/Desnudar.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

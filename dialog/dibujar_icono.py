@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Dibuja el icono del programa, tesmalo.png: 32 × 32 píxeles y 16 colores.
+"""Dibuja el icono del programa, tesmalo.png: 32 × 32 píxeles y 16 colores; con --todos, también
+los de 48, 64, 128 y 256 píxeles (iconos/tesmalo-LADO.png) y el vectorial (iconos/tesmalo.svg).
 
 Una rejilla de 7 × 7 celdas coloreadas por altura (verde en lo bajo, ocre y pardo en la ladera,
 blanco en la cumbre), como un modelo digital del terreno visto desde arriba, con las líneas de
 la rejilla y un borde oscuro. Sólo usa la biblioteca estándar: escribe un PNG con paleta de 4
 bits. Uso: python3 dialog/dibujar_icono.py [salida.png]
+     python3 dialog/dibujar_icono.py --todos [CARPETA]   (por omisión, dialog/)
 """
 import math
 import struct
@@ -41,34 +43,52 @@ def altura(x, y):
     return min(1.0, a + b)
 
 
-def pixeles():
-    imagen = [[0] * TAMANO for _ in range(TAMANO)]
-    # 7 celdas de 4 píxeles con líneas de 1 píxel: 7 × 4 + 8 = 36 > 32, así que las celdas son
-    # de 3 píxeles y la rejilla ocupa 7 × 3 + 8 = 29, centrada con un margen de 1 y 2.
-    origen, lado = 1, 3
-    ancho = CELDAS * (lado + 1) + 1
+def disposicion(tamano):
+    """Dónde va cada cosa en un icono de `tamano` píxeles de lado: (x, y) de la esquina de la
+    rejilla, ancho de las líneas, lado de una celda y ancho total de la rejilla. Las celdas
+    son tan grandes como quepan con las líneas, la rejilla y la barra de debajo (del ancho de
+    una línea) juntas y centradas. En 32 × 32: líneas de 1, celdas de 3, rejilla de 29."""
+    linea = max(1, tamano // 48)
+    lado = (tamano - 3 * linea - (CELDAS + 1) * linea) // CELDAS
+    ancho = CELDAS * (lado + linea) + linea
+    return (tamano - ancho) // 2, (tamano - ancho - linea) // 2, linea, lado, ancho
+
+
+def rectangulos(tamano):
+    """El dibujo como rectángulos (x, y, ancho, alto, tinta), del fondo al frente."""
+    x0, y0, linea, lado, ancho = disposicion(tamano)
+    r = [(x0, y0, ancho, ancho, 2)]  # las líneas de la rejilla: el fondo entre las celdas
     for fila in range(CELDAS):
         for columna in range(CELDAS):
             h = altura(columna + 0.5, fila + 0.5)
             tinta = TINTAS[min(len(TINTAS) - 1, int(h * len(TINTAS)))]
-            x0 = origen + 1 + columna * (lado + 1)
-            y0 = origen + 1 + fila * (lado + 1)
-            for y in range(y0, y0 + lado):
-                for x in range(x0, x0 + lado):
-                    imagen[y][x] = tinta
-    for i in range(CELDAS + 1):
-        p = origen + i * (lado + 1)
-        for q in range(origen, origen + ancho):
-            imagen[p][q] = 2
-            imagen[q][p] = 2
-    for q in range(origen, origen + ancho):
-        for p in (origen, origen + ancho - 1):
-            imagen[p][q] = 1
-            imagen[q][p] = 1
-    # Una barra de progreso al pie, como la de la ventana.
-    for x in range(origen, origen + ancho):
-        imagen[TAMANO - 2][x] = 11 if x < origen + 2 * ancho // 3 else 2
+            r.append((x0 + linea + columna * (lado + linea), y0 + linea + fila * (lado + linea),
+                      lado, lado, tinta))
+    r += [(x0, y0, ancho, linea, 1), (x0, y0 + ancho - linea, ancho, linea, 1),
+          (x0, y0, linea, ancho, 1), (x0 + ancho - linea, y0, linea, ancho, 1)]
+    # Una barra de progreso al pie, como la de la ventana, a dos tercios.
+    hecho = 2 * ancho // 3
+    r += [(x0, y0 + ancho, hecho, linea, 11), (x0 + hecho, y0 + ancho, ancho - hecho, linea, 2)]
+    return r
+
+
+def pixeles(tamano=TAMANO):
+    imagen = [[0] * tamano for _ in range(tamano)]
+    for x, y, ancho, alto, tinta in rectangulos(tamano):
+        for fila in range(y, y + alto):
+            imagen[fila][x:x + ancho] = [tinta] * ancho
     return imagen
+
+
+def svg():
+    """El mismo dibujo en vectorial, con la disposición de 256 × 256."""
+    partes = ['<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" '
+              'viewBox="0 0 256 256">']
+    for x, y, ancho, alto, tinta in rectangulos(256):
+        partes.append('<rect x="%d" y="%d" width="%d" height="%d" fill="#%02x%02x%02x"/>'
+                      % ((x, y, ancho, alto) + PALETA[tinta]))
+    partes.append("</svg>")
+    return "\n".join(partes) + "\n"
 
 
 def png(imagen):
@@ -76,11 +96,12 @@ def png(imagen):
         return (struct.pack(">I", len(datos)) + tipo + datos +
                 struct.pack(">I", zlib.crc32(tipo + datos) & 0xFFFFFFFF))
 
+    tamano = len(imagen)
     filas = b""
     for fila in imagen:
-        filas += b"\0" + bytes((fila[i] << 4) | fila[i + 1] for i in range(0, TAMANO, 2))
+        filas += b"\0" + bytes((fila[i] << 4) | fila[i + 1] for i in range(0, tamano, 2))
     return (b"\x89PNG\r\n\x1a\n" +
-            trozo(b"IHDR", struct.pack(">IIBBBBB", TAMANO, TAMANO, 4, 3, 0, 0, 0)) +
+            trozo(b"IHDR", struct.pack(">IIBBBBB", tamano, tamano, 4, 3, 0, 0, 0)) +
             trozo(b"PLTE", b"".join(bytes(c) for c in PALETA)) +
             trozo(b"tRNS", b"\0") +
             trozo(b"IDAT", zlib.compress(filas, 9)) +
@@ -88,6 +109,19 @@ def png(imagen):
 
 
 if __name__ == "__main__":
-    salida = sys.argv[1] if len(sys.argv) > 1 else "tesmalo.png"
-    with open(salida, "wb") as fichero:
-        fichero.write(png(pixeles()))
+    if len(sys.argv) > 1 and sys.argv[1] == "--todos":
+        # Todos los del paquete, en la carpeta dada (por omisión, la de este guion).
+        import os
+        carpeta = sys.argv[2] if len(sys.argv) > 2 else os.path.dirname(os.path.abspath(__file__))
+        os.makedirs(os.path.join(carpeta, "iconos"), exist_ok=True)
+        with open(os.path.join(carpeta, "tesmalo.png"), "wb") as fichero:
+            fichero.write(png(pixeles()))
+        for lado in (48, 64, 128, 256):
+            with open(os.path.join(carpeta, "iconos", "tesmalo-%d.png" % lado), "wb") as fichero:
+                fichero.write(png(pixeles(lado)))
+        with open(os.path.join(carpeta, "iconos", "tesmalo.svg"), "w", encoding="utf-8") as fichero:
+            fichero.write(svg())
+    else:
+        salida = sys.argv[1] if len(sys.argv) > 1 else "tesmalo.png"
+        with open(salida, "wb") as fichero:
+            fichero.write(png(pixeles()))
