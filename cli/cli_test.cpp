@@ -206,12 +206,14 @@ class Cli_test : public QObject {
     void destino_igual_al_origen_data() {
         QTest::addColumn<QString>("origen");
         QTest::addColumn<QString>("destino");
-        QTest::newRow("misma ruta") << "origen.asc" << "origen.asc";
-        QTest::newRow("otra ruta al mismo fichero") << "origen.asc" << "./sub/../origen.asc";
-        QTest::newRow("overlay: origen unido, destino arriba")
-            << "ov/unido/origen.asc" << "ov/arriba/origen.asc";
-        QTest::newRow("overlay: origen arriba, destino unido")
-            << "ov/arriba/origen.asc" << "ov/unido/origen.asc";
+        QTest::newRow("misma ruta") << "origen.asc"
+                                    << "origen.asc";
+        QTest::newRow("otra ruta al mismo fichero") << "origen.asc"
+                                                    << "./sub/../origen.asc";
+        QTest::newRow("overlay: origen unido, destino arriba") << "ov/unido/origen.asc"
+                                                               << "ov/arriba/origen.asc";
+        QTest::newRow("overlay: origen arriba, destino unido") << "ov/arriba/origen.asc"
+                                                               << "ov/unido/origen.asc";
     }
     void destino_igual_al_origen() {
         QFETCH(QString, origen);

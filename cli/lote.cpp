@@ -102,8 +102,8 @@ Nombres_carpeta Sondear_nombres(const QString& carpeta) {
     const QString base = ".tesmalo-nombres-" + azar;
     nombres.pliega_ascii = se_ve_como(base + "-x", base.toUpper() + "-X");
     bool creado = false;
-    nombres.normaliza = se_ve_como(base + QStringLiteral("-\u00e9"),
-                                   base + QStringLiteral("-e\u0301"), &creado);
+    nombres.normaliza =
+        se_ve_como(base + QStringLiteral("-\u00e9"), base + QStringLiteral("-e\u0301"), &creado);
     if (nombres.pliega_ascii)
         nombres.pliega_unicode = !creado || se_ve_como(base + QStringLiteral("-\u00e9"),
                                                        base + QStringLiteral("-\u00c9"));
@@ -268,8 +268,8 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         plan.rechazos << QString("«%1» no es una carpeta").arg(carpeta);
 
     const QString prefijo = carpeta.endsWith('/') ? carpeta : carpeta + '/';
-    const Nombres_carpeta nombres = plan.rechazos.isEmpty() ? Sondear_nombres(carpeta)
-                                                            : Nombres_carpeta{};
+    const Nombres_carpeta nombres =
+        plan.rechazos.isEmpty() ? Sondear_nombres(carpeta) : Nombres_carpeta{};
     // Dónde acaba una ruta, con su nombre en la forma que la carpeta tiene por igual.
     const auto lugar = [&](const QString& ruta) {
         const QFileInfo info(QDir::current().absoluteFilePath(ruta));
@@ -345,20 +345,23 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
     }
     for (const auto& [origen, destino, error] : colgados) {
         const QString lleva_a = QFileInfo(destino).symLinkTarget();
-        const auto otro =
-            error != ENOENT || lleva_a.isEmpty() ? origen_de.cend() : origen_de.constFind(lugar(lleva_a));
+        const auto otro = error != ENOENT || lleva_a.isEmpty()
+                              ? origen_de.cend()
+                              : origen_de.constFind(lugar(lleva_a));
         if (otro != origen_de.cend() && otro->first != origen)
             plan.rechazos << QString(
                                  "«%1» y «%2» escribirían el mismo fichero: «%3» es un enlace "
                                  "simbólico a «%4», el destino de «%2»")
                                  .arg(origen, otro->first, destino, otro->second);
         else if (error == ENOENT)
-            plan.rechazos << QString("el destino de «%1», «%2», es un enlace simbólico a «%3», "
-                                     "que no existe")
+            plan.rechazos << QString(
+                                 "el destino de «%1», «%2», es un enlace simbólico a «%3», "
+                                 "que no existe")
                                  .arg(origen, destino, lleva_a);
         else
-            plan.rechazos << QString("el destino de «%1», «%2», es un enlace simbólico que no se "
-                                     "puede seguir: %3")
+            plan.rechazos << QString(
+                                 "el destino de «%1», «%2», es un enlace simbólico que no se "
+                                 "puede seguir: %3")
                                  .arg(origen, destino, tesmalo::Razon_del_sistema(error));
     }
     return plan;

@@ -145,16 +145,18 @@ class Lote_test : public QObject {
                            "«salida/a_reestruct.txt» es un enlace simbólico"};
         QTest::newRow("destino que es un enlace colgado a otro sitio")
             << QStringList{"-d", "salida", "c/c.asc"}
-            << QStringList{"el destino de «c/c.asc», «salida/c_reestruct.txt», es un enlace "
-                           "simbólico a «"};
+            << QStringList{
+                   "el destino de «c/c.asc», «salida/c_reestruct.txt», es un enlace "
+                   "simbólico a «"};
         QTest::newRow("carpeta FAT: dos nombres que sólo difieren en mayúsculas")
             << QStringList{"-d", "fat", "a/zona1.asc", "c/ZONA1.asc"}
             << QStringList{"«a/zona1.asc» y «c/ZONA1.asc» escribirían el mismo fichero",
                            "no distingue mayúsculas de minúsculas"};
         QTest::newRow("destino que es un origen visto por un montaje overlay")
             << QStringList{"-d", "ov/arriba", "a/zona1.asc", "ov/unido/zona1_reestruct.txt"}
-            << QStringList{"el destino de «a/zona1.asc», «ov/arriba/zona1_reestruct.txt», es uno "
-                           "de los orígenes"};
+            << QStringList{
+                   "el destino de «a/zona1.asc», «ov/arriba/zona1_reestruct.txt», es uno "
+                   "de los orígenes"};
         QTest::newRow("carpeta que falta")
             << QStringList{"-d", "no-hay", "a/zona1.asc"}
             << QStringList{"la carpeta de destino «no-hay» no existe"};
@@ -195,10 +197,12 @@ class Lote_test : public QObject {
         }
         if (carpeta.startsWith("ov/")) {
             overlay.emplace(t + "/ov");
-            if (!overlay->Montado()) QSKIP("no se puede montar un overlay aquí (hace falta ser root)");
+            if (!overlay->Montado())
+                QSKIP("no se puede montar un overlay aquí (hace falta ser root)");
             Escribir_fichero_prueba(t + "/ov/unido/zona1_reestruct.txt", "origen\n");
         }
-        const QStringList antes = Contenido(t + "/salida"), antes_carpeta = Contenido(t + '/' + carpeta);
+        const QStringList antes = Contenido(t + "/salida"),
+                          antes_carpeta = Contenido(t + '/' + carpeta);
 
         const Resultado r = Lanzar(argumentos, t);
         QCOMPARE(r.codigo, 2);

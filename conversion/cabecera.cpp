@@ -1,10 +1,10 @@
 #include "conversion/cabecera.h"
 
-#include "fields/campos.h"
-#include "fields/numero.h"
-
 #include <cmath>
 #include <optional>
+
+#include "fields/campos.h"
+#include "fields/numero.h"
 
 namespace tesmalo {
 namespace {
@@ -47,8 +47,9 @@ bool Corte_inofensivo(const Valor_cortable& v, std::optional<double> tolerancia)
 
 QString Explicar_tabuladores(std::string_view campo) {
     if (campo.find('\t') == std::string_view::npos) return {};
-    return QStringLiteral(" Sus valores están separados por tabuladores, y sólo los espacios "
-                          "separan valores: cambie los tabuladores por espacios.");
+    return QStringLiteral(
+        " Sus valores están separados por tabuladores, y sólo los espacios "
+        "separan valores: cambie los tabuladores por espacios.");
 }
 
 qint32 Leer_cuenta(const Lector_origen& origen, qint64 linea, const Extremos& e, const char* que) {

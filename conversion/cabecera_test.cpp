@@ -102,11 +102,13 @@ class Cabecera_test : public QObject {
                                   << esperado;
         };
         fila("grados: el tamaño de celda no se queda en 0.00", "-3.5", "40.25", "0.000833333",
-             "-9999", {"xllcorner     -3.5", "yllcorner     40.25", "cellsize      0.000833333",
-                       "nodata_value  -9999"});
-        fila("grados: la esquina no se mueve cuatro celdas", "-3.123456", "40.000416", "0.000833333",
-             "-9999", {"xllcorner     -3.123456", "yllcorner     40.000416",
-                       "cellsize      0.000833333", "nodata_value  -9999"});
+             "-9999",
+             {"xllcorner     -3.5", "yllcorner     40.25", "cellsize      0.000833333",
+              "nodata_value  -9999"});
+        fila("grados: la esquina no se mueve cuatro celdas", "-3.123456", "40.000416",
+             "0.000833333", "-9999",
+             {"xllcorner     -3.123456", "yllcorner     40.000416", "cellsize      0.000833333",
+              "nodata_value  -9999"});
         fila("sin datos: el mínimo de float no pasa a ser -3", "258.000", "448.500", "15.000",
              "-3.4028234663852886e+38",
              {"xllcorner     258.00", "yllcorner     448.50", "cellsize      15.00",
@@ -128,8 +130,8 @@ class Cabecera_test : public QObject {
               "nodata_value  -9999"});
         fila("metros: celda casi entera", "0.0", "0.0", "2.0004", "0",
              {"xllcorner     0.0", "yllcorner     0.0", "cellsize      2.00", "nodata_value  0"});
-        fila("una esquina que se movería más de una centésima de celda", "100.128", "100.12",
-             "0.5", "0",
+        fila("una esquina que se movería más de una centésima de celda", "100.128", "100.12", "0.5",
+             "0",
              {"xllcorner     100.128", "yllcorner     100.12", "cellsize      0.5",
               "nodata_value  0"});
         fila("exponente: el corte no sería un número", "4.3125e5", "4.5e6", "2.5E1", "-1e4",
@@ -156,8 +158,9 @@ class Cabecera_test : public QObject {
         QTest::addColumn<int>("lineas_cabecera");
         QTest::addColumn<QString>("causa");
         QTest::newRow("xllcorner que no es un número")
-            << QByteArray("1\n2\nx 258m\n") << 3 << "La línea 3 de «%1» debe terminar en un "
-                                                     "número (xllcorner), pero termina en «258m»";
+            << QByteArray("1\n2\nx 258m\n") << 3
+            << "La línea 3 de «%1» debe terminar en un "
+               "número (xllcorner), pero termina en «258m»";
         QTest::newRow("yllcorner que es sólo un punto")
             << QByteArray("1\n2\nx 1.0\ny .\n") << 4 << "termina en «.»";
         QTest::newRow("ncols no numérico") << QByteArray("ncols cuatro\n") << 1 << "La línea 1 de";
@@ -181,7 +184,8 @@ class Cabecera_test : public QObject {
             Leer_cabecera(lector, lineas_cabecera);
             QFAIL("debía fallar");
         } catch (const std::runtime_error& e) {
-            QVERIFY2(QString::fromUtf8(e.what()).contains(causa.replace("%1", lector.Ruta())), e.what());
+            QVERIFY2(QString::fromUtf8(e.what()).contains(causa.replace("%1", lector.Ruta())),
+                     e.what());
         }
     }
 };

@@ -27,9 +27,9 @@ class Montaje_overlay {
     explicit Montaje_overlay(const QString& carpeta) : unido_(carpeta + "/unido") {
         for (const char* sub : {"abajo", "arriba", "trabajo", "unido"})
             if (!QDir(carpeta).mkpath(sub)) return;
-        const QByteArray opciones = QFile::encodeName("lowerdir=" + carpeta + "/abajo,upperdir=" +
-                                                      carpeta + "/arriba,workdir=" + carpeta +
-                                                      "/trabajo");
+        const QByteArray opciones =
+            QFile::encodeName("lowerdir=" + carpeta + "/abajo,upperdir=" + carpeta +
+                              "/arriba,workdir=" + carpeta + "/trabajo");
         montado_ = ::mount("overlay", QFile::encodeName(unido_).constData(), "overlay", 0,
                            opciones.constData()) == 0;
     }

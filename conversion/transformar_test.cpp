@@ -196,7 +196,8 @@ class Transformar_test : public QObject {
         QTest::newRow("xllcorner que no es un número")
             << QByteArray("3\n2\nx258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
         // Con tabuladores, cada línea es un solo campo: se dice que sólo los espacios separan.
-        const QString tabuladores = "separados por tabuladores, y sólo los espacios separan valores";
+        const QString tabuladores =
+            "separados por tabuladores, y sólo los espacios separan valores";
         QTest::newRow("ncols separado por un tabulador")
             << QByteArray("ncols\t3\nnrows\t2\n1\t2\t3\n") << 2 << 3 << 2 << tabuladores;
         QTest::newRow("xllcorner separado por un tabulador")

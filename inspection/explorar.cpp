@@ -41,9 +41,10 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
     const auto tabuladores = [&] {
         return linea_tabuladores == 0
                    ? QString()
-                   : QStringLiteral(" La línea %1 empieza por «%2»: sus valores están separados "
-                                    "por tabuladores, y sólo los espacios separan valores; "
-                                    "cambie los tabuladores por espacios.")
+                   : QStringLiteral(
+                         " La línea %1 empieza por «%2»: sus valores están separados "
+                         "por tabuladores, y sólo los espacios separan valores; "
+                         "cambie los tabuladores por espacios.")
                          .arg(linea_tabuladores)
                          .arg(cita_tabuladores);
     };
