@@ -688,7 +688,9 @@ class Fallos_test : public QObject {
             << "" << QStringList{o, "no/hay/destino.txt"}
             << "No se puede crear el fichero de destino «no/hay/destino.txt»";
         QTest::newRow("carpeta de destino de sólo lectura")
-            << "carpeta 555" << QStringList{o, d} << "No se puede crear el fichero de destino";
+            << "carpeta 555" << QStringList{o, d}
+            << "No se puede reemplazar el fichero de destino «destino.txt»: su carpeta debe "
+               "permitir crear y renombrar ficheros";
         QTest::newRow("destino en un sistema de ficheros que no admite ficheros")
             << "" << QStringList{o, "/proc/tesmalo-destino.txt"}
             << "No se puede crear el fichero de destino";
