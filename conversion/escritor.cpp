@@ -82,8 +82,9 @@ void Comprobar_carpeta(const Destino_resuelto& d) {
     const uid_t yo = geteuid();
     if (reemplaza && yo != 0 && ::fstat(d.carpeta.Fd(), &carpeta) == 0 &&
         (carpeta.st_mode & S_ISVTX) != 0 && carpeta.st_uid != yo && d.estado.st_uid != yo)
-        rechazar(QStringLiteral("y ésta es una carpeta compartida (con el bit «sticky») de otro "
-                                "usuario, donde sólo el dueño del fichero puede reemplazarlo"));
+        rechazar(
+            QStringLiteral("y ésta es una carpeta compartida (con el bit «sticky») de otro "
+                           "usuario, donde sólo el dueño del fichero puede reemplazarlo"));
 }
 
 }  // namespace
@@ -236,8 +237,8 @@ void Escritor_destino::Abrir() {
         {
             Registro_temporales registro;
             if (registro.Abandonados()) no_se_puede(EINTR);
-            fichero_ = Descriptor(::openat(carpeta, nombre.c_str(),
-                                           O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modo));
+            fichero_ = Descriptor(
+                ::openat(carpeta, nombre.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modo));
             if (fichero_.Fd() < 0) {
                 if (errno == EEXIST) continue;
                 break;
@@ -280,8 +281,8 @@ void Escritor_destino::Copiar_permisos() {
     Descriptor anterior(::openat(destino_.carpeta.Fd(), destino_.nombre.c_str(),
                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat leido {};
-    if (anterior.Fd() >= 0 && ::fstat(anterior.Fd(), &leido) == 0 &&
-        leido.st_dev == viejo.st_dev && leido.st_ino == viejo.st_ino) {
+    if (anterior.Fd() >= 0 && ::fstat(anterior.Fd(), &leido) == 0 && leido.st_dev == viejo.st_dev &&
+        leido.st_ino == viejo.st_ino) {
         const int extendida = acl_extended_fd(anterior.Fd());
         con_acl = extendida > 0 || (extendida < 0 && errno != ENOTSUP && errno != ENOSYS);
         copiados = perm_copy_fd(nullptr, anterior.Fd(), nullptr, nuevo, nullptr) == 0;

@@ -4,11 +4,14 @@
 //
 // La ruta del destino la resuelve el sistema una sola vez (Resolver_destino): la carpeta queda
 // abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se siguen
-// como los sigue el sistema y nunca se escribe en otro sitio que el comprobado. Un destino que
-// es un dispositivo de caracteres o una tubería con nombre (/dev/null, /dev/stdout, un FIFO) se
-// escribe en su sitio, como un flujo, sin temporal; y también un fichero normal que quien llama
-// ya tiene abierto y nombra por su descriptor (/dev/stdout, /dev/fd/N): se escribe por ese
-// descriptor, donde está y como está abierto, como haría cualquier orden con su salida.
+// como los sigue el sistema y nunca se escribe en otro sitio que el comprobado; sólo se usan el
+// descriptor de la carpeta y el último nombre, así que vale también en carpetas más hondas que
+// PATH_MAX. Un temporal con nombre está bloqueado mientras se usa, para que otra conversión no
+// lo tome por abandonado (conversion/temporales.h). Un destino que es un dispositivo de
+// caracteres o una tubería con nombre (/dev/null, /dev/stdout, un FIFO) se escribe en su sitio,
+// como un flujo, sin temporal; y también un fichero normal que quien llama ya tiene abierto y
+// nombra por su descriptor (/dev/stdout, /dev/fd/N): se escribe por ese descriptor, donde está
+// y como está abierto, como haría cualquier orden con su salida.
 //
 // Los bloques llenos se escriben en un hilo aparte mientras se llena el siguiente, para que la
 // copia al sistema de ficheros se solape con la conversión. Sólo ese hilo toca el fichero

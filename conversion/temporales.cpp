@@ -66,7 +66,8 @@ bool Bloquear_temporal(int fd, int carpeta, const std::string& nombre) {
     while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
     if (r != 0 || nombre.empty()) return true;
-    struct stat abierto {}, nombrado {};
+    struct stat abierto {};
+    struct stat nombrado {};
     return ::fstat(fd, &abierto) == 0 &&
            ::fstatat(carpeta, nombre.c_str(), &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
            abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
@@ -99,9 +100,10 @@ void Retirar_temporales_abandonados(int carpeta) {
         Descriptor fichero(::openat(carpeta, nombre, O_RDONLY | sin_esperas));
         if (fichero.Fd() < 0 && errno == EACCES)
             fichero = Descriptor(::openat(carpeta, nombre, O_WRONLY | sin_esperas));
-        struct stat abierto {}, nombrado {};
-        if (fichero.Fd() < 0 || ::fstat(fichero.Fd(), &abierto) != 0 ||
-            !S_ISREG(abierto.st_mode) || ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
+        struct stat abierto {};
+        struct stat nombrado {};
+        if (fichero.Fd() < 0 || ::fstat(fichero.Fd(), &abierto) != 0 || !S_ISREG(abierto.st_mode) ||
+            ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
             continue;
         // Con el cerrojo tomado, el nombre tiene que llevar aún a ese mismo fichero.
         if (::fstatat(carpeta, nombre, &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
