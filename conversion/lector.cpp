@@ -99,6 +99,14 @@ void Lector_origen::Abrir() {
     if (S_ISDIR(estado_.st_mode))
         Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
                    .arg(ruta_));
+    // Una tubería crece hasta el tamaño del bloque de lectura: quien escribe en ella se adelanta
+    // más y cada lectura trae más, con menos cambios entre los dos procesos. Si el sistema no lo
+    // permite, se lee igual.
+    if (S_ISFIFO(estado_.st_mode)) {
+        const int capacidad = ::fcntl(fichero_.Fd(), F_GETPIPE_SZ);
+        if (capacidad > 0 && capacidad < tamano_bloque_)
+            (void)::fcntl(fichero_.Fd(), F_SETPIPE_SZ, static_cast<int>(tamano_bloque_));
+    }
     p_ = fin_ = bufer_.get();
 }
 
