@@ -233,15 +233,15 @@ class Cli_test : public QObject {
         QTest::newRow("sobra un argumento")
             << QStringList{"origen.asc", "a.txt", "b.txt"} << "«b.txt»";
         QTest::newRow("sólo opciones") << QStringList{"-q", "--filas", "3"} << "falta";
-        QTest::newRow("N no es un número") << QStringList{"--filas", "tres", "origen.asc"}
-                                           << "«tres»";
+        QTest::newRow("N no es un número")
+            << QStringList{"--filas", "tres", "origen.asc"} << "«tres»";
         QTest::newRow("N vacío") << QStringList{"--columnas=", "origen.asc"} << "«»";
-        QTest::newRow("N fuera de 32 bits") << QStringList{"--cabecera", "3000000000", "origen.asc"}
-                                            << "«3000000000»";
+        QTest::newRow("N fuera de 32 bits")
+            << QStringList{"--cabecera", "3000000000", "origen.asc"} << "«3000000000»";
         // Un número de las opciones es un entero llano, igual con cualquier configuración
         // regional: ni decimales, ni exponente.
-        QTest::newRow("N con decimales") << QStringList{"--cabecera", "6.5", "origen.asc"}
-                                         << "«6.5»";
+        QTest::newRow("N con decimales")
+            << QStringList{"--cabecera", "6.5", "origen.asc"} << "«6.5»";
         QTest::newRow("N con exponente") << QStringList{"--filas", "3e2", "origen.asc"} << "«3e2»";
         QTest::newRow("falta N") << QStringList{"origen.asc", "--filas"} << "--filas";
         QTest::newRow("prefijo de varias opciones")

@@ -139,8 +139,8 @@ void Convertir_trabajo(const Pedido_lote& pedido, const Trabajo_lote& t, qint64 
             informe.Avanzar(hueco, static_cast<qint64>(std::clamp(fraccion, 0.0, 1.0) * bytes));
         };
         progreso.Indicar_fin = [] {};
-        const tesmalo::Resumen_conversion r =
-            tesmalo::Transfromar_cab(o.cabecera, o.columnas, o.filas, *o.lector, t.destino, progreso);
+        const tesmalo::Resumen_conversion r = tesmalo::Transfromar_cab(
+            o.cabecera, o.columnas, o.filas, *o.lector, t.destino, progreso);
         const QStringList avisos = Textos_avisos(r);
         for (const QString& aviso : avisos)
             informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");

@@ -91,18 +91,17 @@ struct Argumentos {
 
 // Las opciones largas; las que no tienen forma corta, con valores por encima de los de un byte.
 enum { Op_cabecera = 256, Op_columnas, Op_filas, Op_explorar, Op_version };
-const option Opciones_largas[] = {
-    {"cabecera", required_argument, nullptr, Op_cabecera},
-    {"columnas", required_argument, nullptr, Op_columnas},
-    {"filas", required_argument, nullptr, Op_filas},
-    {"explorar", no_argument, nullptr, Op_explorar},
-    {"carpeta-destino", required_argument, nullptr, 'd'},
-    {"trabajos", required_argument, nullptr, 'j'},
-    {"silencio", no_argument, nullptr, 'q'},
-    {"ayuda", no_argument, nullptr, 'h'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, Op_version},
-    {nullptr, 0, nullptr, 0}};
+const option Opciones_largas[] = {{"cabecera", required_argument, nullptr, Op_cabecera},
+                                  {"columnas", required_argument, nullptr, Op_columnas},
+                                  {"filas", required_argument, nullptr, Op_filas},
+                                  {"explorar", no_argument, nullptr, Op_explorar},
+                                  {"carpeta-destino", required_argument, nullptr, 'd'},
+                                  {"trabajos", required_argument, nullptr, 'j'},
+                                  {"silencio", no_argument, nullptr, 'q'},
+                                  {"ayuda", no_argument, nullptr, 'h'},
+                                  {"help", no_argument, nullptr, 'h'},
+                                  {"version", no_argument, nullptr, Op_version},
+                                  {nullptr, 0, nullptr, 0}};
 // ':' delante: getopt no escribe nada y distingue el valor que falta (':') de la opción que
 // no existe ('?').
 const char Opciones_cortas[] = ":d:j:qh";
@@ -131,7 +130,8 @@ QString Error_opcion(const QString& escrita, int valor) {
         return QStringLiteral("opción desconocida: --%1").arg(nombre);
     }
     if (valor >= 256 || std::strchr(Opciones_cortas + 1, valor) != nullptr)
-        return QStringLiteral("la opción %1 no admite ningún valor").arg(escrita.section('=', 0, 0));
+        return QStringLiteral("la opción %1 no admite ningún valor")
+            .arg(escrita.section('=', 0, 0));
     return QStringLiteral("opción desconocida: -%1").arg(QChar(valor));
 }
 
@@ -147,11 +147,11 @@ QString Leer_argumentos(int argc, char** argv, Argumentos& a) {
     opterr = 0;
     optind = 1;
     for (;;) {
-        int indice = -1;
-        const int valor = getopt_long(argc, lista.data(), Opciones_cortas, Opciones_largas, &indice);
+        const int valor = getopt_long(argc, lista.data(), Opciones_cortas, Opciones_largas, nullptr);
         if (valor == -1) break;
         const QString texto = optarg != nullptr ? QFile::decodeName(optarg) : QString();
         std::optional<qint32>* numero = nullptr;
+        // clang-format off
         switch (valor) {
             case Op_cabecera: numero = &a.cabecera; break;
             case Op_columnas: numero = &a.columnas; break;
@@ -164,22 +164,25 @@ QString Leer_argumentos(int argc, char** argv, Argumentos& a) {
             case 'd': a.carpeta = texto; break;
             case ':':
                 return QStringLiteral("a %1 le falta %2")
-                    .arg(Nombre_opcion(optopt),
-                         optopt == 'd' ? QStringLiteral("la carpeta") : QStringLiteral("el número"));
+                    .arg(Nombre_opcion(optopt), optopt == 'd' ? QStringLiteral("la carpeta")
+                                                              : QStringLiteral("el número"));
             default:
                 return Error_opcion(QFile::decodeName(lista[static_cast<std::size_t>(optind - 1)]),
                                     optopt);
         }
+        // clang-format on
         if (numero == nullptr) continue;
         *numero = tesmalo::Leer_entero_llano(texto);
         if (!*numero)
-            return QStringLiteral("%1 necesita un número entero de 32 bits, sólo cifras y quizá "
-                                  "un signo, no «%2»")
+            return QStringLiteral(
+                       "%1 necesita un número entero de 32 bits, sólo cifras y quizá "
+                       "un signo, no «%2»")
                 .arg(Nombre_opcion(valor), texto);
         if (numero == &a.trabajos && *a.trabajos < 1)
             return QStringLiteral("--trabajos necesita al menos 1, no «%1»").arg(texto);
     }
-    for (int i = optind; i < argc; ++i) a.rutas << QFile::decodeName(lista[static_cast<std::size_t>(i)]);
+    for (int i = optind; i < argc; ++i)
+        a.rutas << QFile::decodeName(lista[static_cast<std::size_t>(i)]);
 
     if (a.ayuda || a.version) return {};
     if (a.rutas.isEmpty()) return "falta el fichero de origen";
@@ -284,7 +287,8 @@ void Terminar_salida() {
 int Ejecutar(const Argumentos& a) {
     const QString& origen = a.rutas[0];
     if (a.explorar) {
-        const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(*tesmalo::Abrir_origen(origen));
+        const tesmalo::Datos_cabecera d =
+            tesmalo::Explorar_cabecera(*tesmalo::Abrir_origen(origen));
         std::printf("%d %d %d\n", int(d.lineas_cabecera), int(d.columnas), int(d.filas));
         Terminar_salida();
         return 0;

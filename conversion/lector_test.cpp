@@ -38,9 +38,8 @@ QList<QList<QByteArray>> Leer_todo(const QString& ruta, qsizetype bloque) {
 // primera línea, se vuelve al principio y se lee todo, lo guardado y después el resto.
 QList<QList<QByteArray>> Leer_todo_por_tuberia(const QByteArray& contenido, qsizetype bloque) {
     int extremos[2];
-    if (::pipe(extremos) != 0 ||
-        ::write(extremos[1], contenido.constData(), std::size_t(contenido.size())) !=
-            contenido.size())
+    if (::pipe(extremos) != 0 || ::write(extremos[1], contenido.constData(),
+                                         std::size_t(contenido.size())) != contenido.size())
         qFatal("no se pudo preparar la tubería");
     ::close(extremos[1]);
     Lector_origen lector(tesmalo::Descriptor(extremos[0]), QStringLiteral("tubería"), bloque);

@@ -38,8 +38,9 @@ Destino_resuelto Resolver_salida_estandar() {
         Fallar(QStringLiteral("No se puede escribir en la salida estándar: %1.")
                    .arg(Razon_del_sistema(errno)));
     if ((modo & O_ACCMODE) == O_RDONLY)
-        Fallar(QStringLiteral("No se puede escribir en la salida estándar: está abierta sólo "
-                              "para leer."));
+        Fallar(
+            QStringLiteral("No se puede escribir en la salida estándar: está abierta sólo "
+                           "para leer."));
     return d;
 }
 
@@ -131,19 +132,21 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
                                    const QString& Ruta_origen, const QString& Ruta_destino,
                                    const Operaciones_progreso& progreso) {
     Lector_origen origen(Ruta_origen);
-    return Convertir(Int_filesCap, Lng_Soncolumn, Lng_Sonfila, origen,
-                     [&] { return Resolver_destino(Ruta_destino); }, progreso);
+    return Convertir(
+        Int_filesCap, Lng_Soncolumn, Lng_Sonfila, origen,
+        [&] { return Resolver_destino(Ruta_destino); }, progreso);
 }
 
 Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
                                    Lector_origen& origen, const QString& Ruta_destino,
                                    const Operaciones_progreso& progreso) {
-    return Convertir(Int_filesCap, Lng_Soncolumn, Lng_Sonfila, origen,
-                     [&] {
-                         return Ruta_destino == QStringLiteral("-") ? Resolver_salida_estandar()
-                                                                    : Resolver_destino(Ruta_destino);
-                     },
-                     progreso);
+    return Convertir(
+        Int_filesCap, Lng_Soncolumn, Lng_Sonfila, origen,
+        [&] {
+            return Ruta_destino == QStringLiteral("-") ? Resolver_salida_estandar()
+                                                       : Resolver_destino(Ruta_destino);
+        },
+        progreso);
 }
 
 }  // namespace tesmalo
