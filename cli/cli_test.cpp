@@ -133,10 +133,16 @@ class Cli_test : public QObject {
             << Cabecera_3x2 << QStringList{"--cabecera", "6", "--columnas", "3", "--filas", "2"}
             << QByteArray()
             << QByteArray("aviso: se escribieron 0 filas y la cabecera anuncia 2\n");
-        // N se redondea a par: 6.5 da 6 (7 leería la línea de valores como cabecera).
-        QTest::newRow("--cabecera 6.5 es 6")
+        // Las opciones como las lee getopt: un prefijo que sólo es de una opción, el valor
+        // pegado a la opción corta y un número con signo.
+        QTest::newRow("prefijos únicos: --cab 6 --fil=+1")
             << Cabecera_3x2 + "1 2 3 4 5 6\n"
-            << QStringList{"--cabecera", "6.5"} << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
+            << QStringList{"--cab", "6", "--fil=+1"} << QByteArray("1 2 3\r\n4 5 6\r\n")
+            << QByteArray();
+        QTest::newRow("-q pegado a la opción siguiente: -qq")
+            << Cabecera_3x2 + "1 2 3 4 5 6\n"
+            << QStringList{"-qq", "--cabecera=006"} << QByteArray("1 2 3\r\n4 5 6\r\n")
+            << QByteArray();
         QTest::newRow("--cabecera=6 --filas=1") << Cabecera_3x2 + "1 2 3 4 5 6\n"
                                                 << QStringList{"--cabecera=6", "--filas=1"}
                                                 << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
@@ -239,20 +245,34 @@ class Cli_test : public QObject {
     // Argumentos que no valen: código 2, sin tocar nada.
     void error_de_uso_data() {
         QTest::addColumn<QStringList>("argumentos");
-        QTest::newRow("sin argumentos") << QStringList();
-        QTest::newRow("opción desconocida") << QStringList{"--filtro", "origen.asc"};
-        QTest::newRow("opción corta desconocida") << QStringList{"-x", "origen.asc"};
-        QTest::newRow("sobra un argumento") << QStringList{"origen.asc", "a.txt", "b.txt"};
-        QTest::newRow("sólo opciones") << QStringList{"-q", "--filas", "3"};
-        QTest::newRow("N no es un número") << QStringList{"--filas", "tres", "origen.asc"};
-        QTest::newRow("N vacío") << QStringList{"--columnas=", "origen.asc"};
-        QTest::newRow("N fuera de 32 bits") << QStringList{"--cabecera", "3e9", "origen.asc"};
-        QTest::newRow("falta N") << QStringList{"origen.asc", "--filas"};
+        QTest::addColumn<QString>("texto");  // lo que el mensaje debe mostrar
+        QTest::newRow("sin argumentos") << QStringList() << "falta el fichero de origen";
+        QTest::newRow("opción desconocida") << QStringList{"--filtro", "origen.asc"} << "--filtro";
+        QTest::newRow("opción corta desconocida") << QStringList{"-x", "origen.asc"} << "-x";
+        QTest::newRow("sobra un argumento")
+            << QStringList{"origen.asc", "a.txt", "b.txt"} << "«b.txt»";
+        QTest::newRow("sólo opciones") << QStringList{"-q", "--filas", "3"} << "falta";
+        QTest::newRow("N no es un número")
+            << QStringList{"--filas", "tres", "origen.asc"} << "«tres»";
+        QTest::newRow("N vacío") << QStringList{"--columnas=", "origen.asc"} << "«»";
+        QTest::newRow("N fuera de 32 bits")
+            << QStringList{"--cabecera", "3000000000", "origen.asc"} << "«3000000000»";
+        // Un número de las opciones es un entero llano, igual con cualquier configuración
+        // regional: ni decimales, ni exponente.
+        QTest::newRow("N con decimales")
+            << QStringList{"--cabecera", "6.5", "origen.asc"} << "«6.5»";
+        QTest::newRow("N con exponente") << QStringList{"--filas", "3e2", "origen.asc"} << "«3e2»";
+        QTest::newRow("falta N") << QStringList{"origen.asc", "--filas"} << "--filas";
+        QTest::newRow("prefijo de varias opciones")
+            << QStringList{"--c", "6", "origen.asc"} << "--cabecera";
         QTest::newRow("--explorar con destino")
-            << QStringList{"--explorar", "origen.asc", "destino.txt"};
+            << QStringList{"--explorar", "origen.asc", "destino.txt"} << "--explorar";
+        // Con «-» (la entrada estándar) como origen no hay nombre del que proponer un destino.
+        QTest::newRow("- sin DESTINO") << QStringList{"-q", "-"} << "DESTINO";
     }
     void error_de_uso() {
         QFETCH(QStringList, argumentos);
+        QFETCH(QString, texto);
         QTemporaryDir tmp;
         const QByteArray origen = Cabecera_3x2 + "1 2 3 4 5 6\n";
         QVERIFY(Escribir(tmp.filePath("origen.asc"), origen));
@@ -260,6 +280,7 @@ class Cli_test : public QObject {
         QCOMPARE(r.codigo, 2);
         QVERIFY2(r.errores.startsWith("tesmalo-cli: "), r.errores.constData());
         QVERIFY(!r.errores.startsWith("tesmalo-cli: error: "));
+        QVERIFY2(QString::fromUtf8(r.errores).contains(texto), r.errores.constData());
         QCOMPARE(r.salida, QByteArray());
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), QStringList{"origen.asc"});
     }

@@ -396,16 +396,37 @@ class Fallos_test : public QObject {
     }
     void fallo_al_llevar_a_disco() { Caso_bash(); }
 
-    // Un origen que sólo se puede leer una vez no se explora y después se vuelve a abrir.
+    // Un origen que sólo se puede leer una vez (una tubería, «-», un FIFO) se lee una sola vez:
+    // la exploración guarda lo que consume de él y la conversión lo lee después, seguido del
+    // resto. «-» como destino es la salida estándar.
     void origen_que_solo_se_lee_una_vez_data() {
         Columnas_bash();
         const QString tres = " --cabecera 6 --columnas 401 --filas 301 ";
         QTest::newRow("tubería sin las tres opciones")
-            << "" << "cat src.asc | timeout -s KILL 20 \"$CLI\" -q /dev/stdin d.txt" << 2
-            << "--cabecera, --columnas y --filas" << "[ ! -e d.txt ]";
-        QTest::newRow("FIFO sin escritor, sin las tres opciones")
-            << "mkfifo fifo" << "timeout -s KILL 20 \"$CLI\" -q fifo d.txt" << 2
-            << "--cabecera, --columnas y --filas" << "[ ! -e d.txt ]";
+            << "" << "cat src.asc | timeout -s KILL 20 \"$CLI\" -q /dev/stdin d.txt" << 0 << ""
+            << "cmp d.txt ref.txt";
+        QTest::newRow("- como origen")
+            << "" << "gzip -c src.asc | zcat | timeout -s KILL 20 \"$CLI\" -q - d.txt" << 0 << ""
+            << "cmp d.txt ref.txt";
+        QTest::newRow("- como destino")
+            << "" << "\"$CLI\" -q src.asc - | cat > leido.txt; exit ${PIPESTATUS[0]}" << 0 << ""
+            << "cmp leido.txt ref.txt && " + Solo("leido.txt otro.asc ref.txt src.asc");
+        QTest::newRow("- a -")
+            << "" << "timeout -s KILL 20 \"$CLI\" -q - - < src.asc > leido.txt" << 0 << ""
+            << "cmp leido.txt ref.txt && " + Solo("leido.txt otro.asc ref.txt src.asc");
+        QTest::newRow("--explorar -")
+            << "" << "cat src.asc | \"$CLI\" --explorar - > leido.txt" << 0 << ""
+            << "[ \"$(cat leido.txt)\" = '6 401 301' ]";
+        QTest::newRow("FIFO sin las tres opciones")
+            << "mkfifo fifo"
+            << "cat src.asc > fifo & timeout -s KILL 20 \"$CLI\" -q fifo d.txt; c=$?; "
+               "kill $! 2>/dev/null; wait; exit $c"
+            << 0 << "" << "cmp d.txt ref.txt";
+        // Lo que se guarda tiene un límite: una cabecera que no cabe pide las tres opciones.
+        QTest::newRow("tubería con una cabecera de 20 MB")
+            << "" << "{ head -c 20000000 /dev/zero | tr '\\0' ' '; cat src.asc; } | "
+                    "timeout -s KILL 20 \"$CLI\" -q - d.txt"
+            << 1 << "--cabecera, --columnas y --filas" << "[ ! -e d.txt ]";
         QTest::newRow("tubería con las tres opciones")
             << "" << "cat src.asc | \"$CLI\" -q" + tres + "/dev/stdin d.txt" << 0 << ""
             << "cmp d.txt ref.txt";
@@ -625,6 +646,10 @@ class Fallos_test : public QObject {
         QTest::newRow("razón en español de un enlace, con LANG=C")
             << con_es + "; ln -s bucle bucle" << en_c + "\"$CLI\" -q src.asc bucle" << 1
             << "Demasiados niveles de enlaces simbólicos" << "[ -L bucle ]";
+        // Los números de las opciones no cambian con la configuración regional.
+        QTest::newRow("--cabecera 6,4 con es_ES")
+            << con_es << "LC_ALL=es_ES.UTF-8 \"$CLI\" -q --cabecera 6,4 src.asc d.txt" << 2
+            << "«6,4»" << "[ ! -e d.txt ]";
         QTest::newRow("enlace colgado")
             << "ln -s resultado.txt d.txt" << "\"$CLI\" -q src.asc d.txt" << 1
             << "«d.txt» es un enlace simbólico a «resultado.txt», que no existe"
@@ -649,6 +674,37 @@ class Fallos_test : public QObject {
             << intacto.arg("pub");
     }
     void mensajes() { Caso_bash(); }
+
+    // Quien lee los mensajes o el destino se va. Un mensaje que no se puede escribir no para
+    // nada y el código de salida dice cómo acabó; un destino que es un flujo sin lector acaba
+    // callado y con la señal SIGPIPE, como cat. El lector ya se fue antes de empezar: un FIFO
+    // abierto para leer y escribir, abierto otra vez para escribir (fd 6) y cerrado para leer.
+    void lector_que_se_va_data() {
+        Columnas_bash();
+        const QString sin_lector = "mkfifo p; exec 5<>p 6>p 5<&-; ";
+        const QString ambos = "cmp out/src_reestruct.txt ref.txt && cmp out/otro_reestruct.txt ref.txt";
+        QTest::newRow("lote con stderr sin lector, un origen falla")
+            << "mkdir out"
+            << sin_lector + "\"$CLI\" -j 1 -d out nohay.asc src.asc otro.asc 2>&6" << 1 << ""
+            << ambos;
+        QTest::newRow("lote con stderr sin lector, -q")
+            << "mkdir out" << sin_lector + "\"$CLI\" -q -d out src.asc otro.asc 2>&6" << 0 << ""
+            << ambos;
+        QTest::newRow("conversión con aviso y stderr sin lector")
+            << "{ cat src.asc; echo 7; } > aviso.asc"
+            << sin_lector + "\"$CLI\" -q aviso.asc d.txt 2>&6" << 0 << "" << "[ -s d.txt ]";
+        QTest::newRow("destino - sin lector")
+            << "" << sin_lector + "\"$CLI\" -q src.asc - >&6" << 128 + SIGPIPE << ""
+            << Solo("otro.asc p ref.txt src.asc");
+        QTest::newRow("/dev/stdout sin lector, con head")
+            << "" << "\"$CLI\" -q src.asc /dev/stdout | head -c 100 >/dev/null; "
+                    "exit ${PIPESTATUS[0]}"
+            << 128 + SIGPIPE << "" << Solo("otro.asc ref.txt src.asc");
+        QTest::newRow("--explorar sin lector")
+            << "" << sin_lector + "\"$CLI\" --explorar src.asc >&6" << 128 + SIGPIPE << ""
+            << "true";
+    }
+    void lector_que_se_va() { Caso_bash(); }
 
     void init() {
         static int n = 0;

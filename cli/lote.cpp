@@ -210,27 +210,16 @@ void Convertir_trabajo(const Pedido_lote& pedido, const Trabajo_lote& t, qint64 
     const QByteArray origen = Local(t.origen);
     try {
         if (!t.error.isEmpty()) throw std::runtime_error(t.error.toStdString());
-        qint32 cabecera = pedido.cabecera.value_or(0);
-        qint32 columnas = pedido.columnas.value_or(0);
-        qint32 filas = pedido.filas.value_or(0);
-        if (!pedido.cabecera || !pedido.columnas || !pedido.filas) {
-            if (tesmalo::Se_lee_una_vez(t.origen))
-                throw std::runtime_error(
-                    "no es un fichero normal y sólo se puede leer una vez: sin --cabecera, "
-                    "--columnas y --filas habría que leerlo dos veces");
-            const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(t.origen);
-            cabecera = pedido.cabecera.value_or(d.lineas_cabecera);
-            columnas = pedido.columnas.value_or(d.columnas);
-            filas = pedido.filas.value_or(d.filas);
-        }
+        tesmalo::Origen_preparado o =
+            tesmalo::Preparar_origen(t.origen, pedido.cabecera, pedido.columnas, pedido.filas);
         tesmalo::Operaciones_progreso progreso;
         progreso.Indicar_inicio = [] {};
         progreso.Indicar_progreso = [&](double fraccion) {
             informe.Avanzar(hueco, static_cast<qint64>(std::clamp(fraccion, 0.0, 1.0) * bytes));
         };
         progreso.Indicar_fin = [] {};
-        const tesmalo::Resumen_conversion r =
-            tesmalo::Transfromar_cab(cabecera, columnas, filas, t.origen, t.destino, progreso);
+        const tesmalo::Resumen_conversion r = tesmalo::Transfromar_cab(
+            o.cabecera, o.columnas, o.filas, *o.lector, t.destino, progreso);
         const QStringList avisos = Textos_avisos(r);
         for (const QString& aviso : avisos)
             informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");
@@ -397,9 +386,10 @@ int Convertir_lote(const Pedido_lote& pedido) {
             });
     }
     informe.Cerrar();
-    std::fprintf(stderr, "tesmalo-cli: convertidos: %d de %d (con avisos: %d); fallidos: %d\n",
-                 cuentas.convertidos + cuentas.con_avisos, n, cuentas.con_avisos.load(),
-                 cuentas.fallidos.load());
+    if (pedido.resumen)
+        std::fprintf(stderr, "tesmalo-cli: convertidos: %d de %d (con avisos: %d); fallidos: %d\n",
+                     cuentas.convertidos + cuentas.con_avisos, n, cuentas.con_avisos.load(),
+                     cuentas.fallidos.load());
     return cuentas.fallidos > 0 ? 1 : 0;
 }
 

@@ -45,12 +45,14 @@ struct Pedido_lote {
     std::optional<qint32> cabecera, columnas, filas;
     int trabajos = 0;    // conversiones a la vez; 0 es tantas como procesadores
     bool barra = false;  // una barra de progreso del lote en stderr
+    bool resumen = true;  // la línea final que resume el lote
 };
 
 // Convierte el lote y devuelve el código de salida: 2 si el plan tiene rechazos (escritos en
 // stderr, sin haber convertido nada), 1 si algún origen falló, 0 si no. Cada fallo es una
 // línea "tesmalo-cli: error: ORIGEN: causa" y cada aviso "aviso: ORIGEN: ...", en stderr en
-// cuanto se saben; al final, una línea resume cuántos se convirtieron, con avisos y fallaron.
+// cuanto se saben; al final, si se pide, una línea resume cuántos se convirtieron, con avisos y
+// fallaron. Una línea que no se puede escribir (stderr sin lector) se pierde y el lote sigue.
 int Convertir_lote(const Pedido_lote& pedido);
 
 }  // namespace tesmalo_cli

@@ -73,7 +73,19 @@ class Lote_test : public QObject {
   private slots:
     // Orígenes buenos, uno con aviso y malos, con -j 2: cada destino es el de la llamada
     // suelta, cada fallo y cada aviso tiene su línea con su origen, y el resumen los cuenta.
+    // Las opciones se escriben de cualquiera de las formas de getopt; -q quita el resumen.
+    void buenos_y_malos_data() {
+        QTest::addColumn<QStringList>("opciones");
+        QTest::addColumn<bool>("resumen");
+        QTest::newRow("-j 2 -d ../salida") << QStringList{"-j", "2", "-d", "../salida"} << true;
+        QTest::newRow("-j2 -d../salida") << QStringList{"-j2", "-d../salida"} << true;
+        QTest::newRow("--trab=2 --carp ../salida")
+            << QStringList{"--trab=2", "--carp", "../salida"} << true;
+        QTest::newRow("-qj2 -d ../salida") << QStringList{"-qj2", "-d", "../salida"} << false;
+    }
     void buenos_y_malos() {
+        QFETCH(QStringList, opciones);
+        QFETCH(bool, resumen);
         QTemporaryDir tmp;
         const QString t = tmp.path();
         QVERIFY(QDir(t).mkpath("origen/carpeta.asc") && QDir(t).mkpath("salida") &&
@@ -83,15 +95,16 @@ class Lote_test : public QObject {
         Escribir_fichero_prueba(t + "/origen/hola.asc", "hola\n");
         Escribir_fichero_prueba(t + "/origen/x.a", Rejilla_con_aviso);
         const QStringList malos{"falta.asc", "carpeta.asc", "hola.asc", "x.a"};
-        QStringList argumentos{"-j", "2", "-d", "../salida"};
+        QStringList argumentos = opciones;
         for (const QString& o : buenos + QStringList{"aviso.asc"} + malos) argumentos << o;
 
         const Resultado r = Lanzar(argumentos, t + "/origen");
         QCOMPARE(r.codigo, 1);
         const QList<QByteArray> lineas = r.errores.trimmed().split('\n');
-        QCOMPARE(lineas.size(), malos.size() + 2);  // los fallos, el aviso y el resumen
-        QCOMPARE(lineas.last(), QByteArray("tesmalo-cli: convertidos: 5 de 9 (con avisos: 1); "
-                                           "fallidos: 4"));
+        // Los fallos, el aviso y, sin -q, el resumen.
+        QCOMPARE(lineas.size(), malos.size() + 1 + (resumen ? 1 : 0));
+        QCOMPARE(lineas.last() == "tesmalo-cli: convertidos: 5 de 9 (con avisos: 1); fallidos: 4",
+                 resumen);
         for (const QString& m : malos)
             QVERIFY2(std::ranges::count_if(lineas,
                                            [&](const QByteArray& l) {
@@ -165,6 +178,8 @@ class Lote_test : public QObject {
             << QStringList{"«a/zona1.asc» no es una carpeta"};
         QTest::newRow("-j 0") << QStringList{"-j", "0", "-d", "salida", "a/zona1.asc"}
                               << QStringList{"--trabajos necesita al menos 1"};
+        QTest::newRow("- (la entrada estándar) con -d")
+            << QStringList{"-d", "salida", "a/zona1.asc", "-"} << QStringList{"«-»", "-d"};
         QTest::newRow("-j sin -d")
             << QStringList{"-j", "2", "a/zona1.asc"} << QStringList{"sólo valen con -d"};
     }

@@ -6,6 +6,8 @@
 // mensaje del error en stderr; 2 si los argumentos no valen. La forma por lotes (-d) está en
 // cli/lote.h.
 
+#include <getopt.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -15,11 +17,15 @@
 #include <QTranslator>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
+#include <vector>
 
 #include "cli/lote.h"
 #include "conversion/lector.h"
@@ -38,6 +44,10 @@ const char* const Texto_ayuda =
     "Convierte la rejilla de texto ORIGEN en una rejilla ASCII de Esri: una cabecera de seis\n"
     "líneas y una fila de la rejilla por línea, con los valores copiados tal cual.\n"
     "DESTINO es, por omisión, ORIGEN sin sus cuatro últimos caracteres, más \"_reestruct.txt\".\n"
+    "ORIGEN \"-\" es la entrada estándar y DESTINO \"-\", la salida estándar; con ORIGEN \"-\"\n"
+    "hay que dar DESTINO. Un origen que sólo se puede leer una vez (una tubería, un FIFO) se\n"
+    "lee una sola vez: lo que consume la exploración de su cabecera se guarda (hasta 16 MiB)\n"
+    "para la conversión.\n"
     "\n"
     "Con -d, cada ORIGEN se convierte en CARPETA, con ese mismo nombre, varios a la vez. Un\n"
     "origen que falla no detiene a los demás: su error va a stderr como\n"
@@ -58,11 +68,13 @@ const char* const Texto_ayuda =
     "                       convierte cada ORIGEN en CARPETA, con el nombre propuesto\n"
     "  -j, --trabajos N     conversiones a la vez con -d (por omisión, tantas como\n"
     "                       procesadores)\n"
-    "  -q, --silencio       no muestra el progreso\n"
+    "  -q, --silencio       no muestra el progreso ni, con -d, el resumen final\n"
     "  -h, --ayuda          muestra esta ayuda\n"
     "  --version            muestra la versión del programa\n"
     "\n"
-    "N es un número; si tiene decimales se redondea al entero más próximo.\n"
+    "N es un número entero: sólo cifras, con un signo delante si acaso.\n"
+    "Las opciones se escriben como en las demás órdenes: -qj2, -dsalida, --filas=3 y\n"
+    "cualquier prefijo de una sola opción larga (--cab).\n"
     "Salida: 0 si todo fue bien (los avisos empiezan por \"aviso:\"), 1 si la conversión falló\n"
     "(con -d, si falló alguna), 2 si los argumentos no valen.\n";
 
@@ -77,64 +89,108 @@ struct Argumentos {
     QStringList rutas;  // ORIGEN y, si lo hay, DESTINO; con -d, los orígenes
 };
 
-// Lee `lista` (sin el nombre del programa) en `a`. Devuelve el texto del error de uso, o un
-// texto vacío si los argumentos valen. Tras "--" todo es ruta.
-QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
-    bool opciones = true;
-    for (qsizetype i = 0; i < lista.size(); ++i) {
-        const QString& arg = lista[i];
-        if (!opciones || arg == "-" || !arg.startsWith('-')) {
-            a.rutas << arg;
-            continue;
-        }
-        if (arg == "--") {
-            opciones = false;
-        } else if (arg == "--explorar") {
-            a.explorar = true;
-        } else if (arg == "-q" || arg == "--silencio") {
-            a.silencio = true;
-        } else if (arg == "-h" || arg == "--ayuda" || arg == "--help") {
-            a.ayuda = true;
-        } else if (arg == "--version") {
-            a.version = true;
-        } else {
-            // Las opciones con valor: "--filas N" o "--filas=N"; las cortas, "-j N".
-            const qsizetype igual = arg.startsWith("--") ? arg.indexOf('=') : -1;
-            QString nombre = igual < 0 ? arg : arg.left(igual);
-            if (nombre == "-d") nombre = "--carpeta-destino";
-            if (nombre == "-j") nombre = "--trabajos";
-            std::optional<qint32>* destino = nombre == "--cabecera"   ? &a.cabecera
-                                             : nombre == "--columnas" ? &a.columnas
-                                             : nombre == "--filas"    ? &a.filas
-                                             : nombre == "--trabajos" ? &a.trabajos
-                                                                      : nullptr;
-            if (destino == nullptr && nombre != "--carpeta-destino")
-                return QString("opción desconocida: %1").arg(arg);
-            QString valor;
-            if (igual >= 0) {
-                valor = arg.mid(igual + 1);
-            } else if (i + 1 < lista.size()) {
-                valor = lista[++i];
-            } else {
-                return QString("a %1 le falta %2").arg(arg, destino ? "el número" : "la carpeta");
-            }
-            if (destino == nullptr) {
-                a.carpeta = valor;
-                continue;
-            }
-            *destino = tesmalo::Leer_entero(QStringView(valor));
-            if (!*destino) {
-                return QString("%1 necesita un número entero de 32 bits, no «%2»")
-                    .arg(nombre, valor);
-            }
-            if (destino == &a.trabajos && *a.trabajos < 1)
-                return QString("--trabajos necesita al menos 1, no «%1»").arg(valor);
-        }
+// Las opciones largas; las que no tienen forma corta, con valores por encima de los de un byte.
+enum { Op_cabecera = 256, Op_columnas, Op_filas, Op_explorar, Op_version };
+const option Opciones_largas[] = {{"cabecera", required_argument, nullptr, Op_cabecera},
+                                  {"columnas", required_argument, nullptr, Op_columnas},
+                                  {"filas", required_argument, nullptr, Op_filas},
+                                  {"explorar", no_argument, nullptr, Op_explorar},
+                                  {"carpeta-destino", required_argument, nullptr, 'd'},
+                                  {"trabajos", required_argument, nullptr, 'j'},
+                                  {"silencio", no_argument, nullptr, 'q'},
+                                  {"ayuda", no_argument, nullptr, 'h'},
+                                  {"help", no_argument, nullptr, 'h'},
+                                  {"version", no_argument, nullptr, Op_version},
+                                  {nullptr, 0, nullptr, 0}};
+// ':' delante: getopt no escribe nada y distingue el valor que falta (':') de la opción que
+// no existe ('?').
+const char Opciones_cortas[] = ":d:j:qh";
+
+// El nombre de la opción `valor` como se escribe: "-d" o "--cabecera".
+QString Nombre_opcion(int valor) {
+    if (valor < 256) return QStringLiteral("-%1").arg(QChar(valor));
+    for (const option* o = Opciones_largas; o->name != nullptr; ++o)
+        if (o->val == valor) return QStringLiteral("--%1").arg(QString::fromLatin1(o->name));
+    return {};
+}
+
+// El error de una opción que getopt no acepta: `valor` es su optopt y `escrita`, el argumento
+// en que venía. Una larga desconocida o prefijo de varias (optopt 0), una que no lleva valor y
+// lo trae (--explorar=1), o una corta desconocida.
+QString Error_opcion(const QString& escrita, int valor) {
+    if (valor == 0) {
+        const QString nombre = escrita.mid(2).section('=', 0, 0);
+        QStringList posibles;
+        for (const option* o = Opciones_largas; o->name != nullptr; ++o)
+            if (QString::fromLatin1(o->name).startsWith(nombre))
+                posibles << QStringLiteral("--%1").arg(QString::fromLatin1(o->name));
+        if (posibles.size() > 1)
+            return QStringLiteral("la opción --%1 es ambigua: puede ser %2")
+                .arg(nombre, posibles.join(QStringLiteral(", ")));
+        return QStringLiteral("opción desconocida: --%1").arg(nombre);
     }
+    if (valor >= 256 || std::strchr(Opciones_cortas + 1, valor) != nullptr)
+        return QStringLiteral("la opción %1 no admite ningún valor")
+            .arg(escrita.section('=', 0, 0));
+    return QStringLiteral("opción desconocida: -%1").arg(QChar(valor));
+}
+
+// Lee los argumentos de la línea de órdenes en `a`, como getopt_long: opciones cortas juntas
+// (-qj2), valores pegados (-j2, -dsalida, --filas=3) o aparte, prefijos de una sola opción
+// larga (--vers), opciones tras las rutas y, tras "--", todo ruta; "-" es una ruta (la
+// entrada o la salida estándar). Devuelve el texto del error de uso, o un texto vacío si los
+// argumentos valen.
+QString Leer_argumentos(int argc, char** argv, Argumentos& a) {
+    // getopt reordena los argumentos: trabaja sobre una copia de la lista.
+    std::vector<char*> lista(argv, argv + argc);
+    lista.push_back(nullptr);
+    opterr = 0;
+    optind = 1;
+    for (;;) {
+        const int valor = getopt_long(argc, lista.data(), Opciones_cortas, Opciones_largas, nullptr);
+        if (valor == -1) break;
+        const QString texto = optarg != nullptr ? QFile::decodeName(optarg) : QString();
+        std::optional<qint32>* numero = nullptr;
+        // clang-format off
+        switch (valor) {
+            case Op_cabecera: numero = &a.cabecera; break;
+            case Op_columnas: numero = &a.columnas; break;
+            case Op_filas: numero = &a.filas; break;
+            case 'j': numero = &a.trabajos; break;
+            case Op_explorar: a.explorar = true; break;
+            case Op_version: a.version = true; break;
+            case 'q': a.silencio = true; break;
+            case 'h': a.ayuda = true; break;
+            case 'd': a.carpeta = texto; break;
+            case ':':
+                return QStringLiteral("a %1 le falta %2")
+                    .arg(Nombre_opcion(optopt), optopt == 'd' ? QStringLiteral("la carpeta")
+                                                              : QStringLiteral("el número"));
+            default:
+                return Error_opcion(QFile::decodeName(lista[static_cast<std::size_t>(optind - 1)]),
+                                    optopt);
+        }
+        // clang-format on
+        if (numero == nullptr) continue;
+        *numero = tesmalo::Leer_entero_llano(texto);
+        if (!*numero)
+            return QStringLiteral(
+                       "%1 necesita un número entero de 32 bits, sólo cifras y quizá "
+                       "un signo, no «%2»")
+                .arg(Nombre_opcion(valor), texto);
+        if (numero == &a.trabajos && *a.trabajos < 1)
+            return QStringLiteral("--trabajos necesita al menos 1, no «%1»").arg(texto);
+    }
+    for (int i = optind; i < argc; ++i)
+        a.rutas << QFile::decodeName(lista[static_cast<std::size_t>(i)]);
+
     if (a.ayuda || a.version) return {};
     if (a.rutas.isEmpty()) return "falta el fichero de origen";
     if (a.carpeta) {
         if (a.explorar) return "--explorar no admite -d";
+        if (a.rutas.contains(QStringLiteral("-")))
+            return "«-» (la entrada estándar) no vale como origen con -d: cada origen se "
+                   "convierte con el nombre propuesto a partir del suyo";
         return {};
     }
     if (a.trabajos) return "-j y --trabajos sólo valen con -d";
@@ -142,13 +198,11 @@ QString Leer_argumentos(const QStringList& lista, Argumentos& a) {
     if (a.explorar && (a.rutas.size() > 1 || a.cabecera || a.columnas || a.filas)) {
         return "--explorar sólo admite el fichero de origen";
     }
+    if (!a.explorar && a.rutas.size() == 1 && a.rutas[0] == QStringLiteral("-"))
+        return "con «-» (la entrada estándar) como origen hay que dar el DESTINO: no hay nombre "
+               "del que proponerlo";
     return {};
 }
-
-// Un error que es de la llamada, no de la conversión: sale con 2.
-struct Error_de_uso : std::runtime_error {
-    explicit Error_de_uso(const QString& texto) : std::runtime_error(texto.toStdString()) {}
-};
 
 void Escribir(FILE* salida, const QString& texto) {
     std::fputs(texto.toLocal8Bit().constData(), salida);
@@ -200,18 +254,41 @@ QString Argumento_ilegible(int argc, char** argv) {
     return {};
 }
 
+// Quien lee la salida se fue (una tubería cerrada, como con «| head»): el programa acaba
+// callado y por SIGPIPE, como cat y las demás órdenes, sin dejar temporales.
+[[noreturn]] void Terminar_sin_lector() {
+    tesmalo::Abandonar_temporales();
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+    std::_Exit(128 + SIGPIPE);
+}
+
+// Verdadero si el error de la conversión es que el destino, un flujo, se quedó sin lector: la
+// escritura lo lleva anidado como std::system_error con EPIPE.
+bool Destino_sin_lector(const std::exception& e) {
+    try {
+        std::rethrow_if_nested(e);
+    } catch (const std::system_error& causa) {
+        return causa.code() == std::errc::broken_pipe;
+    } catch (...) {
+    }
+    return false;
+}
+
 // Lo escrito en stdout llega entero o es un error (un disco lleno, /dev/full).
 void Terminar_salida() {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        throw std::runtime_error(QString("no se puede escribir en la salida estándar: %1")
-                                     .arg(tesmalo::Razon_del_sistema(errno))
-                                     .toStdString());
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return;
+    if (errno == EPIPE) Terminar_sin_lector();
+    throw std::runtime_error(QString("no se puede escribir en la salida estándar: %1")
+                                 .arg(tesmalo::Razon_del_sistema(errno))
+                                 .toStdString());
 }
 
 int Ejecutar(const Argumentos& a) {
     const QString& origen = a.rutas[0];
     if (a.explorar) {
-        const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(origen);
+        const tesmalo::Datos_cabecera d =
+            tesmalo::Explorar_cabecera(*tesmalo::Abrir_origen(origen));
         std::printf("%d %d %d\n", int(d.lineas_cabecera), int(d.columnas), int(d.filas));
         Terminar_salida();
         return 0;
@@ -219,21 +296,7 @@ int Ejecutar(const Argumentos& a) {
 
     const QString destino =
         a.rutas.size() > 1 ? a.rutas[1] : tesmalo::Proponer_destino(origen).Ruta_destino;
-    qint32 cabecera = a.cabecera.value_or(0);
-    qint32 columnas = a.columnas.value_or(0);
-    qint32 filas = a.filas.value_or(0);
-    if (!a.cabecera || !a.columnas || !a.filas) {
-        if (tesmalo::Se_lee_una_vez(origen))
-            throw Error_de_uso(
-                QString("«%1» no es un fichero normal y sólo se puede leer una vez: sin "
-                        "--cabecera, --columnas y --filas habría que leerlo dos veces, una para "
-                        "explorar su cabecera y otra para convertirlo; indique las tres")
-                    .arg(origen));
-        const tesmalo::Datos_cabecera d = tesmalo::Explorar_cabecera(origen);
-        cabecera = a.cabecera.value_or(d.lineas_cabecera);
-        columnas = a.columnas.value_or(d.columnas);
-        filas = a.filas.value_or(d.filas);
-    }
+    tesmalo::Origen_preparado o = tesmalo::Preparar_origen(origen, a.cabecera, a.columnas, a.filas);
 
     Barra_progreso barra;
     barra.activa = !a.silencio && isatty(STDERR_FILENO);
@@ -244,9 +307,10 @@ int Ejecutar(const Argumentos& a) {
 
     tesmalo::Resumen_conversion r;
     try {
-        r = tesmalo::Transfromar_cab(cabecera, columnas, filas, origen, destino, progreso);
-    } catch (...) {
+        r = tesmalo::Transfromar_cab(o.cabecera, o.columnas, o.filas, *o.lector, destino, progreso);
+    } catch (const std::exception& e) {
         Cerrar_barra(barra);
+        if (Destino_sin_lector(e)) Terminar_sin_lector();
         throw;
     }
     Cerrar_barra(barra);
@@ -280,7 +344,7 @@ int main(int argc, char** argv) {
         return error_de_uso(QString("el argumento «%1» no es texto válido en la codificación del "
                                     "sistema; no se puede usar ese nombre sin cambiarlo")
                                 .arg(ilegible));
-    const QString error = Leer_argumentos(aplicacion.arguments().mid(1), a);
+    const QString error = Leer_argumentos(argc, argv, a);
     if (!error.isEmpty()) return error_de_uso(error);
     try {
         if (a.ayuda) {
@@ -302,11 +366,10 @@ int main(int argc, char** argv) {
             pedido.filas = a.filas;
             pedido.trabajos = a.trabajos.value_or(0);
             pedido.barra = !a.silencio && isatty(STDERR_FILENO);
+            pedido.resumen = !a.silencio;
             return tesmalo_cli::Convertir_lote(pedido);
         }
         return Ejecutar(a);
-    } catch (const Error_de_uso& e) {
-        return error_de_uso(QString::fromUtf8(e.what()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tesmalo-cli: error: %s\n", e.what());
         return 1;

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <exception>
+#include <system_error>
 
 #include "conversion/lector.h"
 #include "conversion/temporales.h"
@@ -362,7 +364,10 @@ void Escritor_destino::Hilo_escritura() {
             errno != ENOSYS)
             error = errno;
         bloqueo.lock();
-        if (error != 0 && error_.isEmpty()) error_ = Razon_del_sistema(error);
+        if (error != 0 && error_.isEmpty()) {
+            error_ = Razon_del_sistema(error);
+            codigo_error_ = error;
+        }
         pendiente_ = nullptr;
         aviso_.notify_all();
     }
@@ -373,8 +378,19 @@ void Escritor_destino::Esperar() {
     aviso_.wait(bloqueo, [this] { return pendiente_ == nullptr; });
     if (!error_.isEmpty()) {
         const QString razon = error_;
+        const int codigo = codigo_error_;
         bloqueo.unlock();
-        Fallar_escritura(razon);
+        // Un flujo que se quedó sin lector (EPIPE) lleva la causa anidada, para que quien
+        // llama acabe callado, como cualquier orden cuya salida se cierra.
+        if (codigo != EPIPE) Fallar_escritura(razon);
+        try {
+            throw std::system_error(codigo, std::generic_category());
+        } catch (const std::system_error&) {
+            std::throw_with_nested(std::runtime_error(
+                QStringLiteral("No se puede escribir en el fichero de destino «%1»: %2.")
+                    .arg(destino_.ruta, razon)
+                    .toStdString()));
+        }
     }
 }
 

@@ -137,6 +137,7 @@ class Escritor_destino {
     qsizetype largo_pendiente_ = 0;
     qint64 desplazamiento_pendiente_ = 0;
     QString error_;  // la razón del primer fallo del hilo de escritura
+    int codigo_error_ = 0;  // y su código del sistema
     bool terminar_ = false;
     std::thread hilo_;
 };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 
 namespace tesmalo {
@@ -116,17 +117,81 @@ Lector_origen::Lector_origen(const QString& ruta, qsizetype tamano_bloque)
     if (ruta.isEmpty()) Fallar(QStringLiteral("No se ha indicado el fichero de origen."));
     Comprobar_nombre_legible(ruta, QStringLiteral("fichero de origen"));
     fichero_ = Descriptor(::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_CLOEXEC));
+    Abrir();
+}
+
+Lector_origen::Lector_origen(Descriptor fichero, const QString& ruta, qsizetype tamano_bloque)
+    : ruta_(ruta),
+      fichero_(std::move(fichero)),
+      tamano_bloque_(tamano_bloque),
+      bufer_(new char[tamano_bloque]) {
+    Abrir();
+}
+
+void Lector_origen::Abrir() {
     if (fichero_.Fd() < 0 || ::fstat(fichero_.Fd(), &estado_) != 0)
         Fallar(QStringLiteral("No se puede abrir el fichero de origen «%1»: %2.")
-                   .arg(ruta, Razon_del_sistema(errno)));
+                   .arg(ruta_, Razon_del_sistema(errno)));
     if (S_ISDIR(estado_.st_mode))
         Fallar(QStringLiteral("No se puede leer el fichero de origen «%1»: es una carpeta.")
-                   .arg(ruta));
+                   .arg(ruta_));
     largo_conocido_ = S_ISREG(estado_.st_mode) && Tamano_es_su_largo(fichero_.Fd());
+    // Una tubería crece hasta el tamaño del bloque de lectura: quien escribe en ella se adelanta
+    // más y cada lectura trae más, con menos cambios entre los dos procesos. Si el sistema no lo
+    // permite, se lee igual.
+    if (S_ISFIFO(estado_.st_mode)) {
+        const int capacidad = ::fcntl(fichero_.Fd(), F_GETPIPE_SZ);
+        if (capacidad > 0 && capacidad < tamano_bloque_)
+            (void)::fcntl(fichero_.Fd(), F_SETPIPE_SZ, static_cast<int>(tamano_bloque_));
+    }
     p_ = fin_ = bufer_.get();
 }
 
+void Lector_origen::Retener() {
+    reteniendo_ = true;
+    // Sitio para el máximo y el bloque que lo pasa, sin copias al crecer; las páginas que no
+    // se usan no ocupan memoria.
+    retenido_.reserve(static_cast<std::size_t>(Retenido_maximo + tamano_bloque_));
+}
+
+void Lector_origen::Volver_al_principio() {
+    if (Se_lee_una_vez()) {
+        if (!reteniendo_)
+            Fallar(QStringLiteral("El fichero de origen «%1» sólo se puede leer una vez y ya se "
+                                  "ha leído una parte.")
+                       .arg(ruta_));
+        reteniendo_ = false;
+        reproduciendo_ = true;
+        reproducido_ = 0;
+    } else {
+        if (::lseek(fichero_.Fd(), 0, SEEK_SET) != 0)
+            Fallar(QStringLiteral("No se puede volver al principio del fichero de origen «%1»: "
+                                  "%2.")
+                       .arg(ruta_, Razon_del_sistema(errno)));
+        bytes_leidos_ = 0;
+    }
+    p_ = fin_ = bufer_.get();
+    lineas_terminadas_ = 0;
+}
+
+bool Lector_origen::Reproducir() {
+    const std::size_t n =
+        std::min(retenido_.size() - reproducido_, static_cast<std::size_t>(tamano_bloque_));
+    if (n == 0) {
+        reproduciendo_ = false;
+        std::string().swap(retenido_);
+        return false;
+    }
+    p_ = retenido_.data() + reproducido_;
+    fin_ = p_ + n;
+    reproducido_ += n;
+    return true;
+}
+
 bool Lector_origen::Rellenar() {
+    // Lo guardado se entrega por bloques como los de lectura: Copiar_campos no recibe nunca
+    // más de un bloque de una vez.
+    if (reproduciendo_ && Reproducir()) return true;
     ssize_t leidos;
     do {
         leidos = ::read(fichero_.Fd(), bufer_.get(), static_cast<size_t>(tamano_bloque_));
@@ -148,6 +213,17 @@ bool Lector_origen::Rellenar() {
                    .arg(qint64(estado_.st_size))
                    .arg(bytes_leidos_)
                    .arg(Linea()));
+    if (reteniendo_) {
+        if (retenido_.size() + static_cast<std::size_t>(leidos) >
+            static_cast<std::size_t>(Retenido_maximo))
+            Fallar(QStringLiteral("El fichero de origen «%1» sólo se puede leer una vez, y para "
+                                  "explorar su cabecera habría que guardar más de %2 MiB de él "
+                                  "hasta convertirlo. Indique las líneas de cabecera, las "
+                                  "columnas y las filas (--cabecera, --columnas y --filas).")
+                       .arg(ruta_)
+                       .arg(Retenido_maximo >> 20));
+        retenido_.append(bufer_.get(), static_cast<std::size_t>(leidos));
+    }
     p_ = bufer_.get();
     fin_ = p_ + leidos;
     return leidos > 0;

@@ -58,8 +58,28 @@ class Lector_origen {
   public:
     static constexpr qsizetype Tamano_predeterminado = 1 << 20;
 
+    // Lo más que guarda Retener: la cabecera de un origen que sólo se lee una vez cabe de
+    // sobra, y la memoria del proceso sigue acotada con cualquier entrada.
+    static constexpr qsizetype Retenido_maximo = 16 << 20;
+
     // Abre `ruta` para leer; lanza si no se puede o si es una carpeta.
     explicit Lector_origen(const QString& ruta, qsizetype tamano_bloque = Tamano_predeterminado);
+    // Lee del descriptor ya abierto `fichero` (la entrada estándar, por ejemplo), que los
+    // mensajes llaman `ruta`; lanza si no vale o si es una carpeta.
+    Lector_origen(Descriptor fichero, const QString& ruta,
+                  qsizetype tamano_bloque = Tamano_predeterminado);
+
+    // Verdadero si el origen no es un fichero normal (una tubería, un FIFO, un dispositivo):
+    // lo leído ya no se puede volver a leer de él.
+    bool Se_lee_una_vez() const { return !S_ISREG(estado_.st_mode); }
+    // Antes de leer nada: guarda todo lo que se lea desde ahora, para que Volver_al_principio
+    // lo entregue otra vez en un origen que se lee una vez. Leer más de Retenido_maximo bytes
+    // así es un error que pide las cuentas, para no tener que leer tanto dos veces.
+    void Retener();
+    // Vuelve a la primera línea: un fichero normal, desde su principio; un origen que se lee
+    // una vez, con lo guardado desde Retener seguido de lo que queda sin leer. Lanza si no se
+    // puede (un origen que se lee una vez sin Retener).
+    void Volver_al_principio();
 
     const QString& Ruta() const { return ruta_; }
     // Lo que dice el sistema del fichero abierto (su fstat al abrirlo).
@@ -194,8 +214,19 @@ class Lector_origen {
     // que fabrica el núcleo, cuyo tamaño no es su largo.
     bool Rellenar();
 
+    // Termina de abrir: comprueba el descriptor y prepara el búfer.
+    void Abrir();
+    // Rellenar de lo guardado por Retener, tras Volver_al_principio; falso si no queda nada.
+    bool Reproducir();
+
     QString ruta_;
     Descriptor fichero_;
+    // Lo guardado desde Retener y cuánto de ello se ha vuelto a entregar; `reteniendo_` sólo
+    // mientras se guarda, `reproduciendo_` sólo mientras se vuelve a entregar.
+    std::string retenido_;
+    std::size_t reproducido_ = 0;
+    bool reteniendo_ = false;
+    bool reproduciendo_ = false;
     qsizetype tamano_bloque_;
     std::unique_ptr<char[]> bufer_;
     const char* p_ = nullptr;

@@ -1,5 +1,7 @@
 #include "conversion/lector.h"
 
+#include <unistd.h>
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,9 +15,8 @@ using tesmalo::Lector_origen;
 
 namespace {
 
-// Lee todo el fichero como lista de líneas, cada una como lista de campos.
-QList<QList<QByteArray>> Leer_todo(const QString& ruta, qsizetype bloque) {
-    Lector_origen lector(ruta, bloque);
+// Lee lo que queda como lista de líneas, cada una como lista de campos.
+QList<QList<QByteArray>> Leer_todo(Lector_origen& lector) {
     QList<QList<QByteArray>> lineas;
     while (!lector.Al_final()) {
         QList<QByteArray> campos;
@@ -27,6 +28,26 @@ QList<QList<QByteArray>> Leer_todo(const QString& ruta, qsizetype bloque) {
         lineas.append(campos);
     }
     return lineas;
+}
+
+QList<QList<QByteArray>> Leer_todo(const QString& ruta, qsizetype bloque) {
+    Lector_origen lector(ruta, bloque);
+    return Leer_todo(lector);
+}
+
+// Lo mismo por una tubería, que sólo se lee una vez: se guarda lo que se lee al saltar la
+// primera línea, se vuelve al principio y se lee todo, lo guardado y después el resto.
+QList<QList<QByteArray>> Leer_todo_por_tuberia(const QByteArray& contenido, qsizetype bloque) {
+    int extremos[2];
+    if (::pipe(extremos) != 0 || ::write(extremos[1], contenido.constData(),
+                                         std::size_t(contenido.size())) != contenido.size())
+        qFatal("no se pudo preparar la tubería");
+    ::close(extremos[1]);
+    Lector_origen lector(tesmalo::Descriptor(extremos[0]), QStringLiteral("tubería"), bloque);
+    lector.Retener();
+    if (!lector.Al_final()) lector.Saltar_linea();
+    lector.Volver_al_principio();
+    return Leer_todo(lector);
 }
 
 // Una salida para Copiar_campos que guarda lo copiado; cada reserva es un búfer nuevo del tamaño
@@ -84,12 +105,16 @@ class Lector_test : public QObject {
             << QByteArray("\x00\xff \xf1\n", 5) << Lineas{{QByteArray("\x00\xff", 2), "\xf1"}};
     }
     // Cada caso, con bloques de lectura de 1, 2, 3 y 1 MiB bytes: los campos y los CRLF
-    // partidos entre dos bloques deben leerse igual.
+    // partidos entre dos bloques deben leerse igual; también por una tubería, tras leer la
+    // primera línea y volver al principio (un CRLF partido entre lo guardado y lo nuevo).
     void lineas() {
         QFETCH(QByteArray, contenido);
         QFETCH(Lineas, esperado);
         const QString ruta = Escribir(contenido);
-        for (qsizetype bloque : {1, 2, 3, 1 << 20}) QCOMPARE(Leer_todo(ruta, bloque), esperado);
+        for (qsizetype bloque : {1, 2, 3, 1 << 20}) {
+            QCOMPARE(Leer_todo(ruta, bloque), esperado);
+            QCOMPARE(Leer_todo_por_tuberia(contenido, bloque), esperado);
+        }
     }
 
     // Copiar_campos cruza los fines de línea: cada racha de espacios y fines de línea entre dos

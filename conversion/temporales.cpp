@@ -120,6 +120,9 @@ void Abandonar_temporales() {
 
 void Atender_senales_de_fin(void (*antes_de_salir)()) {
     signal(SIGXFSZ, SIG_IGN);
+    // Escribir en una tubería sin lector es un error EPIPE, no la muerte del proceso: un
+    // mensaje que nadie lee no detiene las conversiones (quien llama decide cómo acabar).
+    signal(SIGPIPE, SIG_IGN);
     sigset_t senales;
     sigemptyset(&senales);
     for (const int senal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&senales, senal);

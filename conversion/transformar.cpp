@@ -1,6 +1,10 @@
 #include "conversion/transformar.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "conversion/cabecera.h"
 #include "conversion/escritor.h"
@@ -19,17 +23,37 @@ void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& de
                    .arg(destino.ruta));
 }
 
-}  // namespace
+// La salida estándar como destino: un flujo que se escribe por una copia de su descriptor, tal
+// como está abierto (sin abrirlo otra vez: una tubería sin lector no deja abrirla para escribir
+// y otra que sí lo tiene podría no ser la misma).
+Destino_resuelto Resolver_salida_estandar() {
+    Destino_resuelto d;
+    d.ruta = QStringLiteral("-");
+    d.tipo = Destino_resuelto::Tipo::Flujo;
+    d.heredado = true;
+    d.flujo = Descriptor(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+    const int modo = d.flujo.Fd() < 0 ? -1 : ::fcntl(d.flujo.Fd(), F_GETFL);
+    if (modo < 0 || ::fstat(d.flujo.Fd(), &d.estado) != 0)
+        Fallar(QStringLiteral("No se puede escribir en la salida estándar: %1.")
+                   .arg(Razon_del_sistema(errno)));
+    if ((modo & O_ACCMODE) == O_RDONLY)
+        Fallar(
+            QStringLiteral("No se puede escribir en la salida estándar: está abierta sólo "
+                           "para leer."));
+    return d;
+}
 
-Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
-                                   const QString& Ruta_origen, const QString& Ruta_destino,
-                                   const Operaciones_progreso& progreso) {
-    Lector_origen origen(Ruta_origen);
+// La conversión desde que se resuelve el destino (con `resolver`), tras Indicar_inicio.
+Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
+                             Lector_origen& origen,
+                             const std::function<Destino_resuelto()>& resolver,
+                             const Operaciones_progreso& progreso) {
+    const QString& Ruta_origen = origen.Ruta();
     progreso.Indicar_inicio();
     progreso.Indicar_progreso(0.0);
     // El destino se resuelve una vez, antes de leer nada del origen; el temporal se crea y se
     // renombra en la carpeta que dio esa resolución.
-    Destino_resuelto resuelto = Resolver_destino(Ruta_destino);
+    Destino_resuelto resuelto = resolver();
     Comprobar_distintos(origen, resuelto);
 
     const Cabecera_destino cabecera = Leer_cabecera(origen, Int_filesCap);
@@ -99,6 +123,29 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
     progreso.Indicar_fin();
     destino.Confirmar();
     return resumen;
+}
+
+}  // namespace
+
+Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
+                                   const QString& Ruta_origen, const QString& Ruta_destino,
+                                   const Operaciones_progreso& progreso) {
+    Lector_origen origen(Ruta_origen);
+    return Convertir(
+        Int_filesCap, Lng_Soncolumn, Lng_Sonfila, origen,
+        [&] { return Resolver_destino(Ruta_destino); }, progreso);
+}
+
+Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
+                                   Lector_origen& origen, const QString& Ruta_destino,
+                                   const Operaciones_progreso& progreso) {
+    return Convertir(
+        Int_filesCap, Lng_Soncolumn, Lng_Sonfila, origen,
+        [&] {
+            return Ruta_destino == QStringLiteral("-") ? Resolver_salida_estandar()
+                                                       : Resolver_destino(Ruta_destino);
+        },
+        progreso);
 }
 
 }  // namespace tesmalo

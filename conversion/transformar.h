@@ -63,4 +63,15 @@ Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qi
                                    const QString& Ruta_origen, const QString& Ruta_destino,
                                    const Operaciones_progreso& progreso);
 
+class Lector_origen;
+
+// Lo mismo con el origen ya abierto, desde la línea en que esté (la primera, si no se ha leído
+// nada, o tras Volver_al_principio); los mensajes lo nombran con su ruta. Como en las órdenes
+// de la línea de órdenes, el destino «-» es la salida estándar, que se escribe como un flujo
+// por su descriptor, tal como está abierta. Un flujo que se queda sin lector da un error que
+// lleva anidado un std::system_error con EPIPE.
+Resumen_conversion Transfromar_cab(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
+                                   Lector_origen& origen, const QString& Ruta_destino,
+                                   const Operaciones_progreso& progreso);
+
 }  // namespace tesmalo

@@ -120,4 +120,20 @@ std::optional<qint32> Leer_entero(QByteArrayView texto, const QLocale& local) {
     return Leer_entero(QString::fromLatin1(texto), local);
 }
 
+std::optional<qint32> Leer_entero_llano(QStringView texto) {
+    qsizetype i = 0;
+    const bool negativo = !texto.isEmpty() && texto[0] == u'-';
+    if (!texto.isEmpty() && (texto[0] == u'+' || negativo)) ++i;
+    if (i == texto.size()) return std::nullopt;
+    for (qsizetype j = i; j < texto.size(); ++j)
+        if (!Es_cifra(texto[j].unicode())) return std::nullopt;
+    // Sólo cifras ASCII: se leen con from_chars, sin configuración regional.
+    const QByteArray cifras = (negativo ? QByteArray("-") : QByteArray()) + texto.mid(i).toLatin1();
+    qint32 valor = 0;
+    const auto [fin, error] =
+        std::from_chars(cifras.constData(), cifras.constData() + cifras.size(), valor);
+    if (error != std::errc() || fin != cifras.constData() + cifras.size()) return std::nullopt;
+    return valor;
+}
+
 }  // namespace tesmalo

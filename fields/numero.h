@@ -41,4 +41,9 @@ std::optional<qint32> Redondear_entero(double valor);
 std::optional<qint32> Leer_entero(QStringView texto, const QLocale& local = QLocale());
 std::optional<qint32> Leer_entero(QByteArrayView texto, const QLocale& local = QLocale());
 
+// Un número entero llano, como los de las opciones de la línea de órdenes: sólo cifras ASCII,
+// con un signo delante si acaso, sin blancos, separadores, decimales ni exponente, y el mismo
+// con cualquier configuración regional. Nada si es otra cosa o no cabe en 32 bits con signo.
+std::optional<qint32> Leer_entero_llano(QStringView texto);
+
 }  // namespace tesmalo

@@ -1,6 +1,8 @@
 #include "inspection/explorar.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -31,6 +33,11 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
                               "convertirlo.")
                    .arg(Ruta_origen));
     Lector_origen origen(Ruta_origen);
+    return Explorar_cabecera(origen);
+}
+
+Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
+    const QString& Ruta_origen = origen.Ruta();
     Datos_cabecera datos;
     Extremos e;
     qint32 n = 1;
@@ -86,6 +93,31 @@ Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {
     }
     datos.lineas_cabecera = static_cast<qint16>(n - 2);
     return datos;
+}
+
+std::unique_ptr<Lector_origen> Abrir_origen(const QString& ruta) {
+    if (ruta != QStringLiteral("-")) return std::make_unique<Lector_origen>(ruta);
+    // Una copia del descriptor: el lector la cierra al acabar y la entrada estándar sigue.
+    return std::make_unique<Lector_origen>(Descriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)),
+                                           ruta);
+}
+
+Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabecera,
+                                 std::optional<qint32> columnas, std::optional<qint32> filas) {
+    Origen_preparado p;
+    p.lector = Abrir_origen(ruta);
+    if (!cabecera || !columnas || !filas) {
+        if (p.lector->Se_lee_una_vez()) p.lector->Retener();
+        const Datos_cabecera d = Explorar_cabecera(*p.lector);
+        p.lector->Volver_al_principio();
+        cabecera = cabecera.value_or(d.lineas_cabecera);
+        columnas = columnas.value_or(d.columnas);
+        filas = filas.value_or(d.filas);
+    }
+    p.cabecera = *cabecera;
+    p.columnas = *columnas;
+    p.filas = *filas;
+    return p;
 }
 
 }  // namespace tesmalo

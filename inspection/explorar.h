@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+#include <optional>
+
+#include "conversion/lector.h"
 
 namespace tesmalo {
 
@@ -19,6 +23,29 @@ struct Datos_cabecera {
 // acaba antes de una línea de valores, si el último campo de la línea 1 o 2 no es un número de
 // 32 bits, o si la cabecera pasa de 32 765 líneas.
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen);
+
+// Lo mismo con un origen ya abierto, desde la línea en que esté (la primera, si no se ha leído
+// nada); los mensajes lo nombran con su ruta. Deja el lector tras lo leído.
+Datos_cabecera Explorar_cabecera(Lector_origen& origen);
+
+// Un origen abierto para convertirlo, en su primera línea, y las tres cuentas con que se
+// convierte: las dadas y, las que falten, de su cabecera.
+struct Origen_preparado {
+    std::unique_ptr<Lector_origen> lector;
+    qint32 cabecera = 0, columnas = 0, filas = 0;
+};
+
+// Abre `ruta` («-» es la entrada estándar) y, si falta alguna cuenta, explora su cabecera y
+// vuelve a su principio: un fichero normal se abre una sola vez y se lee otra vez desde el
+// principio; un origen que sólo se lee una vez (una tubería, un FIFO) guarda lo que consume
+// la exploración, que la conversión lee antes que el resto (Lector_origen::Retener). Lanza
+// como Lector_origen y Explorar_cabecera.
+Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabecera,
+                                 std::optional<qint32> columnas, std::optional<qint32> filas);
+
+// Abre `ruta` para leerla; «-» es la entrada estándar del proceso, como en las órdenes de la
+// línea de órdenes.
+std::unique_ptr<Lector_origen> Abrir_origen(const QString& ruta);
 
 // Verdadero si `ruta` existe y no es un fichero normal ni una carpeta (una tubería, un FIFO, un
 // dispositivo): sólo se puede leer una vez, así que no se puede explorar antes de convertir.
