@@ -270,10 +270,10 @@ void Escritor_destino::Copiar_permisos() {
     const int nuevo = fichero_.Fd();
     // El dueño primero, porque cambiarlo borra los bits de setuid y setgid. Sin privilegios
     // sólo se puede dar un grupo propio; si no se puede, el grupo se comprueba al final.
-    if (geteuid() == 0)
-        (void)::fchown(nuevo, viejo.st_uid, viejo.st_gid);
-    else
-        (void)::fchown(nuevo, static_cast<uid_t>(-1), viejo.st_gid);
+    // Lo que no se pueda dar aquí lo ve la comprobación del final.
+    const uid_t dueno = geteuid() == 0 ? viejo.st_uid : static_cast<uid_t>(-1);
+    if (::fchown(nuevo, dueno, viejo.st_gid) != 0) {
+    }
 
     // Los permisos con su ACL y los atributos extendidos, leídos del fichero que se reemplaza.
     // Lo que el sistema de ficheros no guarda (FAT por FUSE no guarda ni los permisos) no es un

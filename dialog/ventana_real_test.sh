@@ -84,9 +84,16 @@ rm -f "$capturas/fallo.png"
 } >"$carpeta/zona.asc"
 
 # esperar_ventana TÍTULO: espera a que se vea una ventana con ese título y escribe su número.
+# Se pregunta una y otra vez, sin --sync: una ventana que desaparece mientras xdotool recorre el
+# árbol le da un BadWindow que lo termina, y eso no dice nada de la ventana que se espera.
 esperar_ventana() {
-    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1 ||
-        fallar "no apareció la ventana «$1»"
+    local hallada limite=$((SECONDS + 20))
+    while [ "$SECONDS" -lt "$limite" ]; do
+        hallada=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        [ -n "$hallada" ] && { echo "$hallada"; return 0; }
+        sleep 0.05
+    done
+    fallar "no apareció la ventana «$1»"
 }
 # esperar_cierre NÚMERO: espera a que la ventana deje de verse.
 esperar_cierre() {
