@@ -24,13 +24,14 @@
 #
 # La conversión principal se lanza desde otra carpeta que la del origen (datos/), con un destino
 # relativo y largo, que debe ir junto al origen. El árbol de accesibilidad da a cada campo el
-# nombre de su título y a cada botón el suyo; en marcha, el marco es una barra de progreso con
-# su porcentaje como valor y Label4 enseña la ruta acortada, entera el nombre del fichero, sin
-# meterse bajo el marco, con la ruta entera como descripción. La barra queda dentro del marco.
-# strace retrasa 2,5 s la tercera lectura de la conversión, para verla en marcha; después, con
-# una letra en TextBox1 (que recibe el foco al ocultarse el botón) y Tab, sale el mensaje del
-# campo. Con un fdatasync lento (LD_PRELOAD de FDATASYNC_LENTO), el título «Finalizado» no se
-# ve mientras el destino no está en disco y con su nombre.
+# nombre de su título y a cada botón el suyo. strace retrasa medio segundo cada lectura de la
+# conversión desde la segunda, para verla en marcha con la barra a medias, que queda dentro del
+# marco; después, con una letra en TextBox1 (que recibe el foco al ocultarse el botón) y Tab,
+# sale el mensaje del campo. Con un fdatasync lento (LD_PRELOAD de FDATASYNC_LENTO), el título
+# «Finalizado» no se ve mientras el destino no está en disco y con su nombre; mientras tanto, el
+# marco es para AT-SPI una barra de progreso con su porcentaje como valor, y Label4 enseña la ruta
+# acortada, entero el nombre del fichero, sin meterse bajo el marco, con la ruta entera como
+# descripción.
 #
 # Después, cerrar la ventana durante una conversión que espera una lectura lenta (strace,
 # enganchado tras elegir el origen, retrasa 2,5 s cada lectura de la conversión tras las dos
@@ -79,7 +80,8 @@ carpeta="$(mktemp -d)"
 pid_x="" pid_programa="" pid_strace=""
 limpiar() {
     if [ -n "$pid_programa" ]; then kill "$pid_programa" 2>/dev/null || true; fi
-    if [ -n "$pid_strace" ]; then kill "$pid_strace" 2>/dev/null || true; fi
+    # Con SIGKILL: strace suelta al programa aunque lo tenga parado en una lectura retrasada.
+    if [ -n "$pid_strace" ]; then kill -KILL "$pid_strace" 2>/dev/null || true; fi
     if [ -n "$pid_x" ]; then kill "$pid_x" 2>/dev/null || true; fi
     rm -rf "$carpeta"
 }
