@@ -45,13 +45,16 @@ void Al_abrir_la_pantalla(QtMsgType tipo, const QMessageLogContext&, const QStri
         return valor && *valor ? QStringLiteral("«%1»").arg(QString::fromLocal8Bit(valor))
                                : QStringLiteral("sin poner");
     };
-    std::fprintf(stderr, "%s",
-                 QStringLiteral("tesmalo: no se encontró una pantalla en la que abrir la ventana "
-                                "(DISPLAY %1, WAYLAND_DISPLAY %2). Para convertir sin pantalla "
-                                "está tesmalo-cli.\n")
-                     .arg(variable("DISPLAY"), variable("WAYLAND_DISPLAY"))
-                     .toLocal8Bit()
-                     .constData());
+    QString mensaje = QStringLiteral(
+                          "tesmalo: no se encontró una pantalla en la que abrir la ventana "
+                          "(DISPLAY %1, WAYLAND_DISPLAY %2). Para convertir sin pantalla está "
+                          "tesmalo-cli.\n")
+                          .arg(variable("DISPLAY"), variable("WAYLAND_DISPLAY"));
+    // Con una pantalla puesta que no responde, lo que Qt vio, por si ayuda a saber por qué.
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
+        for (const Aviso_retenido& aviso : std::as_const(avisos_retenidos))
+            mensaje += QStringLiteral("tesmalo: Qt: %1\n").arg(aviso.texto);
+    std::fputs(mensaje.toLocal8Bit().constData(), stderr);
     std::_Exit(1);
 }
 

@@ -112,13 +112,21 @@ done <<'FILAS'
 |1|tesmalo: no se encontró una pantalla en la que abrir la ventana
 FILAS
 
-# Un servidor X en el primer número de pantalla libre, a 96 ppp.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$carpeta/pantalla" \
-    >"$carpeta/xvfb.log" 2>&1 &
-pid_x=$!
-for _ in $(seq 100); do
+# Un servidor X a 96 ppp, en un número de pantalla al azar entre 100 y 999 que esté libre: lejos
+# de los primeros, que toman otros servidores de la máquina (y con ellos se cruzarían las
+# conexiones si alguien borra sus ficheros de cerrojo).
+for _ in $(seq 10); do
+    Xvfb ":$((RANDOM % 900 + 100))" -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
+        3>"$carpeta/pantalla" >"$carpeta/xvfb.log" 2>&1 &
+    pid_x=$!
+    for _ in $(seq 100); do
+        [ -s "$carpeta/pantalla" ] && break
+        kill -0 "$pid_x" 2>/dev/null || break
+        sleep 0.05
+    done
     [ -s "$carpeta/pantalla" ] && break
-    sleep 0.05
+    kill "$pid_x" 2>/dev/null || true
+    pid_x=""
 done
 [ -s "$carpeta/pantalla" ] || fallar "Xvfb no arrancó: $(cat "$carpeta/xvfb.log")"
 export DISPLAY=":$(head -n 1 "$carpeta/pantalla")"
@@ -348,6 +356,11 @@ for _ in $(seq 200); do
     sleep 0.05
 done
 [ -e "$marca" ] || fallar "la conversión no llegó al fdatasync"
+# Leído ya todo el origen, strace suelta al programa: con él enganchado, LeakSanitizer (en la
+# compilación con sanitizadores) no podría revisar la memoria al salir.
+kill -INT "$pid_strace"
+wait "$pid_strace" || true
+pid_strace=""
 arbol accesible-en-marcha.txt
 [ ! -e "$destino" ] || fallar "el fdatasync lento no retrasó el nombre del destino"
 porcentaje="" valor=""
@@ -383,8 +396,6 @@ done
 estado=0
 wait "$pid_programa" || estado=$?
 pid_programa=""
-wait "$pid_strace" || true
-pid_strace=""
 [ "$estado" -eq 0 ] || fallar "el programa salió con $estado"
 [ -n "$visto_volcando" ] || fallar "no se vio la ventana durante el fdatasync lento"
 
