@@ -88,6 +88,8 @@ limpiar() {
 trap limpiar EXIT
 fallar() {
     echo "FALLO ($local): $*" >&2
+    # Lo que escribió el último programa lanzado con abrir_con_origen.
+    if [ -s "$carpeta/programa.err" ]; then sed 's/^/  programa: /' "$carpeta/programa.err" >&2; fi
     # Lo que se veía al fallar, para saber por qué.
     [ -n "${DISPLAY:-}" ] && import -window root "$capturas/fallo.png" 2>/dev/null || true
     exit 1
@@ -250,10 +252,27 @@ elegir_origen() {
 # ventana en $ventana.
 entorno_programa=()
 abrir_con_origen() {
-    (cd "$1" && { [ -z "${3:-}" ] || ulimit -f "$3"; } &&
-        exec env "${entorno_programa[@]}" "$programa") &
-    pid_programa=$!
-    ventana=$(esperar_ventana "Tranformar fichero DTM")
+    # A veces, con la máquina cargada, el servidor X rechaza la conexión de un programa nuevo
+    # («could not connect to display»): el programa lo dice y sale con 1, y se lanza otra vez.
+    for _ in 1 2 3; do
+        (cd "$1" && { [ -z "${3:-}" ] || ulimit -f "$3"; } &&
+            exec env "${entorno_programa[@]}" "$programa" 2>"$carpeta/programa.err") &
+        pid_programa=$!
+        ventana=""
+        for _ in $(seq 400); do
+            ventana=$(xdotool search --onlyvisible --name '^Tranformar fichero DTM$' 2>/dev/null |
+                head -n 1) || true
+            [ -n "$ventana" ] && break
+            case "$(ps -o stat= -p "$pid_programa")" in "" | Z*) break ;; esac
+            sleep 0.05
+        done
+        [ -n "$ventana" ] && break
+        wait "$pid_programa" || true
+        pid_programa=""
+        grep -q "no se encontró una pantalla" "$carpeta/programa.err" ||
+            fallar "no apareció la ventana: $(cat "$carpeta/programa.err")"
+    done
+    [ -n "$ventana" ] || fallar "el servidor X rechazó tres veces la conexión del programa"
     local caja
     caja=$(elegir_origen "$ventana" "$2")
     xdotool windowfocus --sync "$caja" key Return
