@@ -35,9 +35,10 @@ class Conversion_en_hilo {
     // la interfaz.
     //
     // Los avisos: Inicio; Progreso con 0; Progreso tras algunas filas, no tras todas (cada
-    // Intervalo_avisos_ms como mucho, con la última fracción); Fin; y Terminada cuando
-    // Transfromar_cab ha vuelto o ha fallado. Tras dejar Fin, el hilo espera a Continuar: así el
-    // destino no toma su nombre hasta que la ventana ha mostrado el final.
+    // Intervalo_avisos_ms como mucho, con la última fracción); Fin, con todo escrito; y
+    // Terminada cuando Transfromar_cab ha vuelto (el destino ya está en disco y con su nombre) o
+    // ha fallado. Tras dejar Fin, el hilo espera a Continuar antes de llevar el destino a disco y
+    // darle su nombre: así no lo toma si la ventana se cierra antes de mostrar la última fracción.
     Conversion_en_hilo(Datos datos, std::function<void()> despertar);
 
     // Detiene la conversión (si sigue) y espera a que su hilo acabe.

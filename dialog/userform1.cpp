@@ -2,7 +2,6 @@
 #include "dialog/userform1.h"
 
 #include <QApplication>
-#include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +13,7 @@
 #include "fields/numero.h"
 #include "toolkit/cierre.h"
 #include "toolkit/controles.h"
+#include "toolkit/marco.h"
 #include "toolkit/salida_campo.h"
 
 using namespace Qt::StringLiterals;
@@ -99,7 +99,7 @@ UserForm1::UserForm1(Herramientas_ventana herramientas, QWidget* padre)
         Crear_boton(this, "CommandButton2", {6, 138, 204, 28}, u"Iniciar transformación"_s, u'I');
     CommandButton2->hide();
 
-    FrameProgress = new QGroupBox(this);
+    FrameProgress = new Marco(this);
     FrameProgress->setObjectName(u"FrameProgress"_s);
     FrameProgress->setFont(Fuente(u"Tahoma"_s, 8.4, true));
     QPalette colores = FrameProgress->palette();
@@ -117,6 +117,11 @@ UserForm1::UserForm1(Herramientas_ventana herramientas, QWidget* padre)
     colores = LabelProgress->palette();
     colores.setColor(QPalette::Window, QColor(255, 192, 192));
     LabelProgress->setPalette(colores);
+
+    // Cada campo lleva el nombre de su título para los lectores de pantalla.
+    Label1->setBuddy(TextBox1);
+    Label2->setBuddy(TextBox2);
+    Label3->setBuddy(TextBox3);
 
     // Alt+N (Label1 y Label4) lleva al siguiente control de la tabulación que toma el foco:
     // CommandButton2 mientras se ve y, si no, TextBox1. Cuando se ven las dos etiquetas actúa
@@ -177,7 +182,7 @@ void UserForm1::UserForm_Activate() {
     FrameProgress->hide();
     Colocar_control(CommandButton1, {6, 138, 204, 28});
     CommandButton1->show();
-    CommandButton1->setFocus();
+    Dar_foco_con_teclado(CommandButton1);
     Colocar_control(CommandButton2, {6, 138, 204, 28});
     CommandButton2->hide();
     Colocar_control(Label4, {6, 108, 204, 28});

@@ -10,8 +10,8 @@
 
 #include "dialog/conversion_en_hilo.h"
 #include "toolkit/herramientas.h"
+#include "toolkit/marco.h"
 
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,7 +50,7 @@ class UserForm1 : public QWidget {
     QLabel* Label4;       // el destino, durante la conversión
     QPushButton* CommandButton1;
     QPushButton* CommandButton2;
-    QGroupBox* FrameProgress;
+    Marco* FrameProgress;
     QLabel* LabelProgress;  // la barra, dentro del marco
 
     // Vacíos al empezar; los fija la única selección de origen.
@@ -79,13 +79,16 @@ class UserForm1 : public QWidget {
     // (Conversion_en_hilo) y sus avisos llegan aquí en orden: Indicar_inicio pone el título
     // "Reestructurando"; Indicar_progreso muestra la fracción y atiende los eventos, con 0 al
     // empezar y luego cada Conversion_en_hilo::Intervalo_avisos_ms como mucho; Indicar_fin
-    // muestra `fraccion`, la última, pone el título "Finalizado" y atiende los eventos.
+    // muestra `fraccion`, la última, pone el título "Finalizado" y atiende los eventos. Indicar_fin
+    // llega cuando la conversión ya ha vuelto: el destino está en disco y con su nombre, y
+    // cerrar la ventana desde entonces no lo quita. Antes, cerrarla abandona la conversión.
     void Indicar_inicio();
     void Indicar_progreso(double fraccion);
     void Indicar_fin(double fraccion);
 
     // Muestra `fraccion` en el título del marco («50.000%», con el separador decimal del
-    // usuario) y en la barra: (ancho del marco − 10) × fraccion puntos, nunca negativa.
+    // usuario) y en la barra: (ancho del marco − 10) × fraccion puntos, nunca negativa. Los
+    // lectores de pantalla leen el marco como una barra de progreso con ese porcentaje.
     void Mostrar_progreso(double fraccion);
 
     // 0 si el programa acaba bien; 1 si acabó por un error.
@@ -97,6 +100,10 @@ class UserForm1 : public QWidget {
 
   private:
     void Validar_campo(QLineEdit* campo, bool& Cancel);
+    // Pone en Label4 "Generando nuevo fichero en:" y, debajo, Ruta_destino, en el sitio que hay
+    // hasta el marco: si no cabe, sin el final de la carpeta (Acortar_ruta). La ruta entera
+    // queda en la ayuda emergente y en la descripción accesible de la etiqueta.
+    void Mostrar_destino();
     // Muestra los avisos de inicio y de progreso que haya en la cola de la conversión.
     void Atender_avisos();
     void Mostrar_aviso(const Conversion_en_hilo::Aviso& aviso);

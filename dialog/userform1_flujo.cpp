@@ -2,12 +2,13 @@
 // terminar, bien o con un error.
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGroupBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -21,6 +22,7 @@
 #include "inspection/explorar.h"
 #include "inspection/obtener_destino.h"
 #include "toolkit/controles.h"
+#include "toolkit/marco.h"
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +61,10 @@ void UserForm1::CommandButton1_Click() {
     const Propuesta_destino destino = Obtener_destino(Ruta_origen, herramientas_, this);
     Carpeta_origen = destino.Carpeta_origen;
     Ruta_destino = destino.Ruta_destino;
+    // Un destino relativo va junto al origen, en la carpeta que el usuario acaba de recorrer, y
+    // no en la carpeta desde la que se lanzó el programa (la personal, desde el menú).
+    if (!Ruta_destino.isEmpty() && QDir::isRelativePath(Ruta_destino))
+        Ruta_destino = QDir(Carpeta_origen).filePath(Ruta_destino);
 
     Datos_cabecera cabecera;
     Esperar_en_hilo([&] { cabecera = Explorar_cabecera(Ruta_origen); });
@@ -100,13 +106,14 @@ void UserForm1::CommandButton2_Click() {
 
     CommandButton2->hide();
     Label4->show();
-    Poner_titulo(Label4, u"Generando nuevo fichero en:\n"_s + Ruta_destino);
+    Mostrar_destino();
     FrameProgress->show();
 
     // La conversión lee y escribe en su hilo; este atiende la ventana mientras tanto. El inicio
-    // y el progreso se muestran según llegan, también con una caja abierta; el final sólo aquí,
-    // así que una caja abierta retiene el nombre del destino hasta que se cierra. Los botones
-    // siguen ocultos: no empieza otra acción.
+    // y el progreso se muestran según llegan, también con una caja abierta; el fin de la
+    // escritura sólo aquí, así que una caja abierta retiene el nombre del destino hasta que se
+    // cierra. «Finalizado» llega cuando la conversión ha vuelto: el destino ya está en disco y
+    // con su nombre. Los botones siguen ocultos: no empieza otra acción.
     Conversion_en_hilo conversion(
         {Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen, Ruta_destino}, [this] {
             QMetaObject::invokeMethod(
@@ -114,6 +121,7 @@ void UserForm1::CommandButton2_Click() {
         });
     conversion_ = &conversion;
     using Tipo = Conversion_en_hilo::Aviso::Tipo;
+    double fraccion_final = 0;
     for (;;) {
         const auto aviso = conversion.Tomar(true);
         if (!aviso) {
@@ -124,17 +132,37 @@ void UserForm1::CommandButton2_Click() {
         // Con la ventana ya cerrada no se muestra nada más y la conversión se detiene.
         if (cierre_pedido_) continue;
         if (aviso->tipo == Tipo::Fin) {
-            Indicar_fin(aviso->fraccion);
+            // Todo escrito: la última fracción, y que lo lleve a disco y le dé su nombre.
+            fraccion_final = aviso->fraccion;
+            Indicar_progreso(fraccion_final);
             if (!cierre_pedido_) conversion.Continuar();
         } else {
             Mostrar_aviso(*aviso);
         }
     }
     conversion_ = nullptr;
-    const Resumen_conversion resumen = conversion.Resultado();
+    const Resumen_conversion resumen = conversion.Resultado();  // su error, si falló
+    if (cierre_pedido_) return;
+    Indicar_fin(fraccion_final);
     if (cierre_pedido_) return;
     if (resumen.No_cuadra()) Avisar_rejilla_descuadrada(resumen);
     Terminar_programa(0);
+}
+
+void UserForm1::Mostrar_destino() {
+    const QString primera = u"Generando nuevo fichero en:\n"_s;
+    // Lo que hay desde el borde de arriba de la etiqueta hasta el marco.
+    const int alto = Convertir_puntos_y(
+        Leer_posicion(FrameProgress).top() - Leer_posicion(Label4).top(), Label4);
+    const QFontMetrics medida(Label4->font());
+    // Se mide con un píxel de margen, para que la etiqueta no vuelva a partir una línea.
+    const int ancho = Label4->contentsRect().width() - 1;
+    for (int lineas = std::max(1, alto / medida.lineSpacing() - 1);; --lineas) {
+        Poner_titulo(Label4, primera + Acortar_ruta(Ruta_destino, medida, ancho, lineas));
+        if (Label4->height() <= alto || lineas <= 1) break;
+    }
+    Label4->setToolTip(Ruta_destino);
+    Label4->setAccessibleDescription(Ruta_destino);
 }
 
 void UserForm1::Atender_avisos() {
@@ -176,6 +204,8 @@ void UserForm1::Mostrar_progreso(double fraccion) {
     const float interior = static_cast<float>(Leer_ancho(FrameProgress)) - 10.0f;
     const float ancho = std::max(0.0f, static_cast<float>(interior * fraccion));
     if (Leer_ancho(LabelProgress) != ancho) Poner_ancho(LabelProgress, ancho);
+    // El porcentaje del título, con sus tres decimales.
+    FrameProgress->Poner_valor_accesible(std::round(fraccion * 100'000) / 1000);
 }
 
 void UserForm1::Avisar_rejilla_descuadrada(const Resumen_conversion& resumen) {

@@ -176,11 +176,13 @@ class Userform1_test : public QObject {
     }
 
     void seleccion_data() {
-        QTest::addColumn<QString>("respuesta");  // nulo: acepta la propuesta
+        QTest::addColumn<QString>("respuesta");  // nulo: acepta la propuesta; «=…»: tal cual
         QTest::addColumn<QString>("destino");    // relativo a la carpeta; nulo: vacío
         QTest::newRow("propuesta aceptada") << QString() << "zona_reestruct.txt";
         QTest::newRow("propuesta cambiada") << "otra.dat"
                                             << "otra.dat";
+        QTest::newRow("relativa: junto al origen") << "=sub/otra.dat"
+                                                   << "sub/otra.dat";
         QTest::newRow("caja cancelada") << "" << QString();
     }
     void seleccion() {
@@ -194,9 +196,10 @@ class Userform1_test : public QObject {
         b.Elegir(origen, [&](const QString& propuesta) {
             for (QLineEdit* campo : {b.ventana->TextBox1, b.ventana->TextBox2, b.ventana->TextBox3})
                 campos_con_la_caja << campo->text();
-            return respuesta.isNull()    ? propuesta
-                   : respuesta.isEmpty() ? QString()
-                                         : b.Ruta(respuesta);
+            return respuesta.isNull()           ? propuesta
+                   : respuesta.isEmpty()        ? QString()
+                   : respuesta.startsWith(u'=') ? respuesta.mid(1)
+                                                : b.Ruta(respuesta);
         });
         UserForm1& v = *b.ventana;
         QCOMPARE(b.guion.peticiones.size(), 1);
@@ -401,8 +404,15 @@ class Userform1_test : public QObject {
         v.TextBox2->setText(u"4.5"_s);
         v.TextBox3->setText(u"1.5"_s);
         QList<Vista> vistas;
-        b.guion.al_procesar_eventos = [&] { vistas << b.Ver(); };
+        QList<bool> destino_con_finalizado;  // si existía cada vez que se vio «Finalizado»
+        b.guion.al_procesar_eventos = [&] {
+            vistas << b.Ver();
+            if (v.windowTitle() == u"Finalizado")
+                destino_con_finalizado << QFile::exists(b.Ruta(u"zona_reestruct.txt"_s));
+        };
         QTest::mouseClick(v.CommandButton2, Qt::LeftButton);
+        // «Finalizado» sólo con el destino ya en disco y con su nombre.
+        QCOMPARE(destino_con_finalizado, QList<bool>{true});
 
         QVERIFY(b.guion.mensajes.isEmpty());
         QVERIFY(!v.isVisible());
@@ -429,6 +439,52 @@ class Userform1_test : public QObject {
         const QByteArray escrito = Leer(b.Ruta(u"zona_reestruct.txt"_s));
         QCOMPARE(escrito, Leer(referencia));
         QVERIFY(escrito.endsWith("1 2 3 4\r\n5 6 7 8\r\n"));
+    }
+
+    // Label4 enseña el destino en el sitio que hay hasta el marco, sin salirse por la derecha:
+    // uno largo, sin el final de la carpeta, con el nombre del fichero entero. La ruta entera
+    // queda en la ayuda emergente y en la descripción accesible.
+    void destino_en_label4_data() {
+        QTest::addColumn<int>("largo");  // de la ruta del destino; 0: la propuesta
+        QTest::addColumn<bool>("acortado");
+        QTest::newRow("propuesto") << 0 << false;
+        QTest::newRow("de 267 caracteres") << 267 << true;
+    }
+    void destino_en_label4() {
+        QFETCH(int, largo);
+        QFETCH(bool, acortado);
+        Banco b;
+        QVERIFY(b.Abrir());
+        UserForm1& v = *b.ventana;
+        const QString origen = b.Ruta(u"zona.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_4x2));
+        QString carpeta = b.carpeta.path();
+        for (int hoja = 1; carpeta.size() + 19 < largo; ++hoja)
+            carpeta += u"/hoja-%1-del-modelo-digital-del-terreno"_s.arg(hoja);
+        QVERIFY(QDir().mkpath(carpeta));
+        const QString destino = carpeta + u"/zona_reestruct.txt"_s;
+        b.Elegir(origen, [&](const QString&) { return destino; });
+        QTest::mouseClick(v.CommandButton2, Qt::LeftButton);
+        QVERIFY(QFile::exists(destino));
+        QString texto = v.Label4->text();
+
+        const QStringList lineas = texto.remove(u'&').split(u'\n');
+        QCOMPARE(lineas.first(), u"Generando nuevo fichero en:"_s);
+        const QString mostrada = lineas.mid(1).join(QString());
+        if (acortado) {
+            QVERIFY2(mostrada.startsWith(b.carpeta.path()) &&
+                         mostrada.endsWith(u"…/zona_reestruct.txt"_s),
+                     qPrintable(mostrada));
+        } else {
+            QCOMPARE(mostrada, destino);
+        }
+        const QFontMetrics medida(v.Label4->font());
+        for (const QString& linea : lineas)
+            QVERIFY2(medida.horizontalAdvance(linea) <= v.Label4->width(), qPrintable(linea));
+        QVERIFY2(v.Label4->geometry().bottom() < v.FrameProgress->geometry().top(),
+                 qPrintable(texto));
+        QCOMPARE(v.Label4->toolTip(), destino);
+        QCOMPARE(v.Label4->accessibleDescription(), destino);
     }
 
     void progreso_data() {

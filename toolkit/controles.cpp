@@ -2,13 +2,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcutEvent>
+#include <QStringList>
 #include <QVariant>
 #include <algorithm>
+
+#include "toolkit/marco.h"
 
 using namespace Qt::StringLiterals;
 
@@ -29,9 +33,14 @@ double Pixeles_por_punto_y(const QWidget* control) {
     return control->logicalDpiY() / 72.0;
 }
 
-// El origen de las posiciones: el área de cliente de la ventana o el interior del marco (un
-// QGroupBox deja en sus márgenes el borde y el título).
+const Marco* Marco_de(const QWidget* control) {
+    return control->isWindow() ? nullptr : qobject_cast<const Marco*>(control->parentWidget());
+}
+
+// El origen de las posiciones: el área de cliente de la ventana, el interior de un Marco (dentro
+// del borde) o, en otro control, su área de contenido.
 QPoint Origen(const QWidget* control) {
+    if (const Marco* marco = Marco_de(control)) return marco->Interior().topLeft();
     const QWidget* padre = control->isWindow() ? nullptr : control->parentWidget();
     return padre ? padre->contentsRect().topLeft() : QPoint();
 }
@@ -39,14 +48,52 @@ QPoint Origen(const QWidget* control) {
 void Aplicar_posicion(QWidget* control, const QRectF& puntos) {
     control->setProperty(Propiedad_puntos, puntos);
     const QPoint origen = Origen(control);
-    const QRect pixeles(origen.x() + Convertir_puntos_x(puntos.left(), control),
-                        origen.y() + Convertir_puntos_y(puntos.top(), control),
-                        Convertir_puntos_x(std::max(0.0, puntos.width()), control),
-                        Convertir_puntos_y(std::max(0.0, puntos.height()), control));
+    QRect pixeles(origen.x() + Convertir_puntos_x(puntos.left(), control),
+                  origen.y() + Convertir_puntos_y(puntos.top(), control),
+                  Convertir_puntos_x(std::max(0.0, puntos.width()), control),
+                  Convertir_puntos_y(std::max(0.0, puntos.height()), control));
+    if (const Marco* marco = Marco_de(control)) {
+        // Lo que pasa del interior se corta en el borde, sin taparlo.
+        const QRect interior = marco->Interior();
+        pixeles.setRight(std::min(pixeles.right(), interior.right()));
+        pixeles.setBottom(std::min(pixeles.bottom(), interior.bottom()));
+        pixeles.setSize(pixeles.size().expandedTo(QSize(0, 0)));
+    }
     if (control->isWindow())
         control->resize(pixeles.size());
     else
         control->setGeometry(pixeles);
+}
+
+// Parte `texto` en líneas de `ancho` píxeles como mucho (Acortar_ruta).
+QStringList Partir_en_lineas(const QString& texto, const QFontMetrics& medida, int ancho) {
+    QStringList lineas;
+    qsizetype inicio = 0;
+    while (inicio < texto.size()) {
+        qsizetype fin = inicio + 1;  // al menos un carácter por línea
+        while (fin < texto.size() &&
+               (texto[fin].isLowSurrogate() ||
+                medida.horizontalAdvance(texto.mid(inicio, fin + 1 - inicio)) <= ancho))
+            ++fin;
+        if (fin < texto.size()) {
+            const qsizetype barra = texto.lastIndexOf(u'/', fin - 1);
+            if (barra >= inicio + (fin - inicio) / 2 && barra + 1 < fin) fin = barra + 1;
+        }
+        lineas << texto.mid(inicio, fin - inicio);
+        inicio = fin;
+    }
+    return lineas;
+}
+
+// El mayor n entre 0 y `maximo` con el que `cabe(n)` es verdadero, sabiendo que lo es con 0.
+template <typename Prueba>
+qsizetype Mayor_que_cabe(qsizetype maximo, Prueba cabe) {
+    qsizetype bajo = 0, alto = maximo + 1;
+    while (alto - bajo > 1) {
+        const qsizetype medio = bajo + (alto - bajo) / 2;
+        (cabe(medio) ? bajo : alto) = medio;
+    }
+    return bajo;
 }
 
 void Ajustar_alto(QLabel* etiqueta) {
@@ -115,8 +162,10 @@ QWidget* Siguiente_con_foco(QWidget* etiqueta) {
 }
 
 // La tecla de acceso de una etiqueta: Qt la registra sólo si la etiqueta tiene compañero, y con
-// él se limitaría a dar el foco a ese control fijo (o a pulsarlo, si es un botón). Así que el
-// compañero es la propia etiqueta y este filtro atiende la tecla.
+// él se limitaría a dar el foco a ese control fijo (o a pulsarlo, si es un botón). Así que, si
+// no tiene otro, el compañero es la propia etiqueta, y este filtro atiende la tecla. Un
+// compañero puesto con QLabel::setBuddy sigue dando su nombre al control para los lectores de
+// pantalla; la tecla la atiende igualmente el filtro.
 class Tecla_de_etiqueta : public QObject {
   public:
     using QObject::QObject;
@@ -170,6 +219,39 @@ QWidget* Destino_tecla_acceso(QWidget* control) {
     return Siguiente_con_foco(Control_que_actua(etiqueta));
 }
 
+void Dar_foco_con_teclado(QWidget* control) {
+    // Qt sólo dibuja el anillo en una ventana cuyo foco ya se movió con el teclado.
+    control->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    control->setFocus(Qt::TabFocusReason);
+}
+
+QString Acortar_ruta(const QString& ruta, const QFontMetrics& medida, int ancho, int lineas) {
+    const auto cabe = [&](const QString& texto) {
+        return Partir_en_lineas(texto, medida, ancho).size() <= std::max(1, lineas);
+    };
+    QString mostrada = ruta;
+    if (!cabe(ruta)) {
+        const qsizetype barra = ruta.lastIndexOf(u'/');
+        const QString carpeta = ruta.left(std::max<qsizetype>(barra, 0));
+        const QString nombre = ruta.mid(barra + 1);
+        const QString cola = (barra >= 0 ? u"…/"_s : u"…"_s) + nombre;
+        const auto sin_medio_surrogado = [](const QString& texto, qsizetype n) {
+            return n > 0 && texto[n - 1].isHighSurrogate() ? n - 1 : n;
+        };
+        if (cabe(cola)) {
+            qsizetype n = Mayor_que_cabe(carpeta.size(),
+                                         [&](qsizetype n) { return cabe(carpeta.left(n) + cola); });
+            mostrada = carpeta.left(sin_medio_surrogado(carpeta, n)) + cola;
+        } else {
+            qsizetype n = Mayor_que_cabe(
+                nombre.size(), [&](qsizetype n) { return cabe(u"…"_s + nombre.right(n)); });
+            if (n > 0 && nombre[nombre.size() - n].isLowSurrogate()) --n;
+            mostrada = u"…"_s + nombre.right(n);
+        }
+    }
+    return Partir_en_lineas(mostrada, medida, ancho).join(u'\n');
+}
+
 void Usar_teclado_de_escritorio() {
     static bool puesto = false;
     if (puesto) return;
@@ -213,7 +295,7 @@ QRectF Leer_posicion(const QWidget* control) {
 void Poner_tecla_acceso(QWidget* control, QChar letra) {
     control->setProperty(Propiedad_tecla, QString(letra));
     if (auto* etiqueta = qobject_cast<QLabel*>(control)) {
-        etiqueta->setBuddy(etiqueta);
+        if (!etiqueta->buddy()) etiqueta->setBuddy(etiqueta);
         etiqueta->installEventFilter(new Tecla_de_etiqueta(etiqueta));
     }
 }

@@ -13,6 +13,7 @@
 #include <QString>
 
 class QFont;
+class QFontMetrics;
 class QLabel;
 class QWidget;
 
@@ -23,8 +24,8 @@ int Convertir_puntos_x(double puntos, const QWidget* control);
 int Convertir_puntos_y(double puntos, const QWidget* control);
 
 // Coloca el control: izquierda, arriba, ancho y alto en puntos. Un ancho o alto negativo se
-// toma como 0. No reajusta el alto de una etiqueta con autoajuste: un tamaño puesto a mano vale
-// hasta que cambie el título.
+// toma como 0. Dentro de un Marco (toolkit/marco.h) el control se corta en el borde. No reajusta el
+// alto de una etiqueta con autoajuste: un tamaño puesto a mano vale hasta que cambie el título.
 void Colocar_control(QWidget* control, const QRectF& puntos);
 void Poner_ancho(QWidget* control, double puntos);
 void Poner_alto(QWidget* control, double puntos);
@@ -61,6 +62,17 @@ void Poner_autoajuste(QLabel* etiqueta, bool activo);
 
 // Pone la fuente del control (nombre, tamaño en puntos, negrita).
 void Poner_fuente(QWidget* control, const QFont& fuente);
+
+// Da el foco a `control` como lo da el teclado: el anillo de foco se ve desde el primer pintado
+// de la ventana, sin esperar a que el usuario pulse Tab.
+void Dar_foco_con_teclado(QWidget* control);
+
+// `ruta` partida en líneas de `ancho` píxeles como mucho con la fuente de `medida`, unidas con
+// saltos de línea: cada línea lleva lo que quepa, cortada tras una '/' si la hay en su segunda
+// mitad. Si hacen falta más de `lineas` líneas, se quita el final de la carpeta y en su lugar
+// va «…»: el principio de la carpeta y el nombre entero del fichero siguen a la vista. Si ni el
+// nombre cabe, se ve «…» y el final del nombre.
+QString Acortar_ruta(const QString& ruta, const QFontMetrics& medida, int ancho, int lineas);
 
 // Lleva `control` al lugar `posicion` (desde 0) de `orden` y corre una plaza los que van detrás,
 // y aplica el orden resultante a la tecla Tab y a las teclas de acceso de las etiquetas. `orden`

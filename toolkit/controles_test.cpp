@@ -1,9 +1,11 @@
 #include "toolkit/controles.h"
 
-#include <QGroupBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+
+#include "toolkit/marco.h"
 
 using namespace tesmalo;
 using namespace Qt::StringLiterals;
@@ -26,17 +28,85 @@ class Controles_test : public QObject {
         QCOMPARE(campo->width(), 0);
     }
 
+    // Dentro de un Marco las posiciones se miden desde el interior, dentro del borde, y lo que
+    // no cabe se corta en el borde: la barra queda siempre dentro.
+    void dentro_de_un_marco_se_mide_desde_el_interior_data() {
+        QTest::addColumn<QRectF>("barra");
+        QTest::addColumn<bool>("cortada");
+        QTest::newRow("la barra de la ventana") << QRectF(2.3, 5, 194, 13) << false;
+        QTest::newRow("más ancha que el interior") << QRectF(2.3, 5, 242.5, 13) << true;
+        QTest::newRow("más alta que el interior") << QRectF(2.3, 5, 20, 40) << true;
+    }
     void dentro_de_un_marco_se_mide_desde_el_interior() {
+        QFETCH(QRectF, barra);
+        QFETCH(bool, cortada);
         QWidget ventana;
-        auto* marco = new QGroupBox(u"50.000%"_s, &ventana);
+        auto* marco = new Marco(&ventana);
+        QFont fuente(u"Tahoma"_s);
+        fuente.setPointSizeF(8.4);
+        fuente.setBold(true);
+        marco->setFont(fuente);
+        Poner_titulo(marco, u"50.000%"_s);
         Colocar_control(marco, QRectF(6, 138, 204, 28));
-        auto* barra = new QLabel(marco);
-        Colocar_control(barra, QRectF(2.3, 5, 20, 13));
-        QVERIFY(marco->contentsRect().top() > 0);  // el título ocupa el borde de arriba
-        QCOMPARE(barra->pos(),
-                 marco->contentsRect().topLeft() +
-                     QPoint(Convertir_puntos_x(2.3, barra), Convertir_puntos_y(5, barra)));
-        QCOMPARE(Leer_posicion(barra), QRectF(2.3, 5, 20, 13));
+        auto* etiqueta = new QLabel(marco);
+        Colocar_control(etiqueta, barra);
+        const QRect interior = marco->Interior();
+        // El título va sobre el borde de arriba, que empieza a su media altura.
+        QVERIFY(interior.top() > 0 && interior.top() < marco->fontMetrics().height());
+        QVERIFY(marco->rect().contains(interior) && interior != marco->rect());
+        QCOMPARE(etiqueta->pos(),
+                 interior.topLeft() + QPoint(Convertir_puntos_x(barra.left(), etiqueta),
+                                             Convertir_puntos_y(barra.top(), etiqueta)));
+        QVERIFY2(interior.contains(etiqueta->geometry()),
+                 qPrintable(u"%1 fuera de %2"_s.arg(QVariant(etiqueta->geometry()).toString(),
+                                                    QVariant(interior).toString())));
+        QCOMPARE(etiqueta->width() < Convertir_puntos_x(barra.width(), etiqueta) ||
+                     etiqueta->height() < Convertir_puntos_y(barra.height(), etiqueta),
+                 cortada);
+        QCOMPARE(Leer_posicion(etiqueta), barra);
+    }
+
+    // Una ruta que no cabe en sus líneas pierde el final de la carpeta, nunca el nombre.
+    void acortar_ruta_data() {
+        QTest::addColumn<QString>("ruta");
+        QTest::addColumn<int>("lineas");
+        QTest::addColumn<QString>("principio");  // con lo que empieza lo mostrado, sin saltos
+        QTest::addColumn<QString>("final");      // con lo que acaba
+        QString honda = u"/home/usuario/proyectos"_s;
+        for (int i = 1; i <= 6; ++i) honda += u"/hoja-%1-del-modelo-digital-del-terreno"_s.arg(i);
+        QTest::newRow("cabe en una línea")
+            << "/datos/zona1_reestruct.txt" << 2 << "/datos/zona1_reestruct.txt"
+            << "/datos/zona1_reestruct.txt";
+        QTest::newRow("cabe en dos líneas, entera")
+            << "/home/usuario/proyectos/hoja-1-del-modelo-digital-del-terreno/zona.txt" << 2
+            << "/home/usuario/proyectos/hoja-1-del-modelo-digital-del-terreno/zona.txt"
+            << "/home/usuario/proyectos/hoja-1-del-modelo-digital-del-terreno/zona.txt";
+        QTest::newRow("no cabe: sin el final de la carpeta")
+            << honda + u"/zona_reestruct.txt"_s << 2 << "/home/usuario/proyectos/"
+            << "…/zona_reestruct.txt";
+        QTest::newRow("en una sola línea") << honda + u"/zona_reestruct.txt"_s << 1 << "/home/"
+                                           << "…/zona_reestruct.txt";
+        QTest::newRow("ni el nombre cabe: su final")
+            << u"/datos/"_s + QString(300, u'n') + u"_fin.txt"_s << 2 << "…nnn"
+            << "nnn_fin.txt";
+    }
+    void acortar_ruta() {
+        QFETCH(QString, ruta);
+        QFETCH(int, lineas);
+        QFETCH(QString, principio);
+        QFETCH(QString, final);
+        QFont fuente(u"Arial"_s);
+        fuente.setPointSizeF(8);
+        const QFontMetrics medida(fuente);
+        const int ancho = 271;
+        const QString texto = Acortar_ruta(ruta, medida, ancho, lineas);
+        const QStringList partes = texto.split(u'\n');
+        QVERIFY2(partes.size() <= lineas, qPrintable(texto));
+        for (const QString& parte : partes)
+            QVERIFY2(medida.horizontalAdvance(parte) <= ancho, qPrintable(parte));
+        const QString mostrada = partes.join(QString());
+        QVERIFY2(mostrada.startsWith(principio) && mostrada.endsWith(final), qPrintable(texto));
+        if (principio == ruta) QCOMPARE(mostrada, ruta);
     }
 
     void el_autoajuste_sigue_al_texto() {

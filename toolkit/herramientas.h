@@ -28,8 +28,8 @@ struct Herramientas_ventana {
         Mostrar_mensaje;
 
     // Caja de una línea con `indicacion`, `titulo` y `predeterminado` listo para editar (todo
-    // elegido, visto desde su principio, en un campo en el que cabe entero si la pantalla da
-    // para ello). Devuelve el texto tal como lo dejó el usuario, o el texto vacío si canceló.
+    // elegido, en un campo en el que cabe entero si la pantalla da para ello y, si no, visto por
+    // su final). Devuelve el texto tal como lo dejó el usuario, o el texto vacío si canceló.
     std::function<QString(QWidget* padre, const QString& indicacion, const QString& titulo,
                           const QString& predeterminado)>
         Pedir_texto;
@@ -54,12 +54,14 @@ struct Herramientas_ventana {
 
 // Las de Qt: QMessageBox, QInputDialog y QFileDialog (el de Qt, no el del escritorio, para que
 // la lista de filtros se vea igual en todas partes), QCoreApplication::processEvents y
-// std::_Exit.
+// std::_Exit. El selector enseña los tipos de fichero y las fechas en español, sea cual sea la
+// configuración regional, y no guarda nada (ni su última carpeta ni su vista) entre ejecuciones.
 Herramientas_ventana Herramientas_qt();
 
 // Pone en español los textos propios de Qt (los botones de las cajas, el selector de ficheros)
-// con la traducción de Qt instalada en el sistema. Se llama una vez, con la aplicación ya creada;
-// devuelve falso si la traducción no está.
+// con la traducción de Qt instalada en el sistema, sea cual sea la configuración regional, más
+// los textos del selector que esa traducción no trae. Se llama una vez, con la aplicación ya
+// creada; devuelve falso si la traducción no está.
 bool Cargar_traduccion_qt();
 
 }  // namespace tesmalo

@@ -6,12 +6,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -44,6 +46,15 @@ QStringList Textos_botones(QWidget* caja) {
     for (QAbstractButton* boton : caja->findChild<QDialogButtonBox*>()->buttons())
         textos << boton->text().remove(u'&');
     return textos;
+}
+
+// La columna «Tipo» del fichero `nombre` en la lista del selector.
+QString Tipo_listado(QFileDialog* caja, const QString& nombre) {
+    auto* lista = caja->findChild<QAbstractItemView*>(u"listView"_s);
+    for (int i = 0; i < lista->model()->rowCount(lista->rootIndex()); ++i)
+        if (lista->model()->index(i, 0, lista->rootIndex()).data().toString() == nombre)
+            return lista->model()->index(i, 2, lista->rootIndex()).data().toString();
+    return {};
 }
 
 // Los nombres que la lista del selector muestra ahora mismo.
@@ -129,9 +140,9 @@ class Herramientas_test : public QObject {
         QCOMPARE(botones, (QStringList{u"Aceptar"_s, u"Cancelar"_s}));
     }
 
-    // El campo de la caja deja leer la ruta propuesta entera desde su principio: al menos 80
-    // caracteres de ancho y, para una ruta más larga, lo que haga falta sin salirse de la
-    // pantalla.
+    // El campo de la caja deja leer la ruta propuesta entera: al menos 80 caracteres de ancho y,
+    // para una ruta más larga, lo que haga falta sin salirse de la pantalla. La que ni así cabe
+    // se ve por su final, el nombre del fichero.
     void caja_de_texto_ancha_data() {
         QTest::addColumn<int>("largo");
         QTest::newRow("corta") << 30;
@@ -167,21 +178,24 @@ class Herramientas_test : public QObject {
                      qPrintable(u"%1 < %2"_s.arg(ancho_campo).arg(necesario)));
         else
             QVERIFY(ancho_caja >= pantalla * 8 / 10);
-        QCOMPARE(cursor, 0);
+        QCOMPARE(cursor, ruta.size());
         QCOMPARE(elegido, ruta);
     }
 
-    // «*.*» lista todos los ficheros, también los que no llevan punto.
+    // «*.*» lista todos los ficheros, también los que no llevan punto. Con la configuración
+    // regional C, los tipos se ven en español, y al cerrarse el selector vuelve la C.
     void selector_de_ficheros() {
         QTemporaryDir carpeta;
         for (const char* nombre : {"sinpunto", "zona1.asc", "a.txt"}) {
             QFile fichero(carpeta.filePath(QString::fromLatin1(nombre)));
             QVERIFY(fichero.open(QIODevice::WriteOnly));
         }
+        QVERIFY(QDir(carpeta.path()).mkdir(u"sub"_s));
+        QLocale::setDefault(QLocale::c());
         const QString anterior = QDir::currentPath();
         QDir::setCurrent(carpeta.path());  // el selector abre en la carpeta actual
 
-        QStringList entradas, con_txt, con_todos;
+        QStringList entradas, con_txt, con_todos, tipos_vistos;
         QString elegida;
         Al_abrirse([&](QWidget* caja) {
             auto* selector = qobject_cast<QFileDialog*>(caja);
@@ -189,10 +203,12 @@ class Herramientas_test : public QObject {
             auto* tipos = selector->findChild<QComboBox*>(u"fileTypeCombo"_s);
             for (int i = 0; i < tipos->count(); ++i) entradas << tipos->itemText(i);
             elegida = tipos->currentText();
-            QTRY_VERIFY(!Nombres_listados(selector).isEmpty());
+            QTRY_COMPARE(Nombres_listados(selector).size(), 2);
             con_txt = Nombres_listados(selector);
+            QTRY_VERIFY(!Tipo_listado(selector, u"a.txt"_s).isEmpty());
+            tipos_vistos << Tipo_listado(selector, u"a.txt"_s) << Tipo_listado(selector, u"sub"_s);
             selector->selectNameFilter(selector->nameFilters().first());
-            QTRY_COMPARE(Nombres_listados(selector).size(), 3);
+            QTRY_COMPARE(Nombres_listados(selector).size(), 4);
             con_todos = Nombres_listados(selector);
             // Como quien escribe el nombre y pulsa Intro.
             auto* nombre = selector->findChild<QLineEdit*>(u"fileNameEdit"_s);
@@ -207,8 +223,10 @@ class Herramientas_test : public QObject {
                                         u"Archivos de texto DTM (*.asc)"_s,
                                         u"Archivos de texto DTM (*.grd)"_s}));
         QCOMPARE(elegida, u"Archivos de texto DTM (*.txt)"_s);
-        QCOMPARE(con_txt, QStringList{u"a.txt"_s});
-        QCOMPARE(con_todos, (QStringList{u"a.txt"_s, u"sinpunto"_s, u"zona1.asc"_s}));
+        QCOMPARE(con_txt, (QStringList{u"a.txt"_s, u"sub"_s}));
+        QCOMPARE(con_todos, (QStringList{u"a.txt"_s, u"sinpunto"_s, u"sub"_s, u"zona1.asc"_s}));
+        QCOMPARE(tipos_vistos, (QStringList{u"documento de texto sencillo"_s, u"Carpeta"_s}));
+        QCOMPARE(QLocale(), QLocale::c());
         QCOMPARE(ruta, carpeta.filePath(u"sinpunto"_s));
     }
 
