@@ -1,9 +1,9 @@
 // tesmalo-ventana-guion ORIGEN DESTINO: hace una conversión por la ventana, sin pantalla y con
 // cajas de guion (el selector da ORIGEN, la caja del destino da DESTINO), como quien pulsa los
 // dos botones. Escribe en la salida estándar el tiempo de la conversión (desde el botón de
-// arranque hasta el cierre de la ventana), cuántas veces se atendieron los eventos, el mayor
-// hueco entre dos atenciones durante las filas, el hueco hasta Indicar_fin (que incluye
-// confirmar el destino en disco) y el porcentaje que quedó a la vista. Sale con el estado de la
+// arranque hasta el cierre de la ventana), cuántos avances de la conversión mostró la ventana,
+// el mayor hueco entre dos durante las filas, el hueco hasta Indicar_fin (que incluye confirmar
+// el destino en disco) y el porcentaje que quedó a la vista. Sale con el estado de la
 // ventana. La usa bench/medir_ventana para compararla con tesmalo-cli.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,35 +32,42 @@ int main(int argc, char* argv[]) {
     guion.al_mostrar_mensaje = [](const tesmalo::Guion_cajas::Mensaje& mensaje) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(mensaje.titulo), qPrintable(mensaje.texto));
     };
-    // Los huecos entre atenciones de eventos; el último acaba en Indicar_fin, tras confirmar
-    // el destino en disco.
+    tesmalo::UserForm1 ventana(guion.Herramientas());
+    // Los huecos entre avances mostrados; el último acaba en Indicar_fin, tras confirmar el
+    // destino en disco.
     QElapsedTimer desde_la_ultima;
     QList<qint64> huecos;
-    guion.al_procesar_eventos = [&] {
+    int avances = 0;
+    QObject::connect(&ventana, &tesmalo::UserForm1::Avance_mostrado, [&] {
+        ++avances;
         if (desde_la_ultima.isValid()) huecos << desde_la_ultima.nsecsElapsed();
         desde_la_ultima.start();
-    };
+    });
 
-    tesmalo::UserForm1 ventana(guion.Herramientas());
     ventana.show();
-    qint64 duracion = 0;
-    QString ultimo_titulo;
-    QTimer::singleShot(0, &ventana, [&] {
-        ventana.CommandButton1->click();
-        QElapsedTimer reloj;
+    QElapsedTimer reloj;
+    // El primer botón explora la cabecera en el hilo de trabajo; el segundo se pulsa cuando
+    // esa acción ha acabado.
+    QTimer espera;
+    QObject::connect(&espera, &QTimer::timeout, &ventana, [&] {
+        if (ventana.Accion_en_curso()) return;
+        espera.stop();
         reloj.start();
         ventana.CommandButton2->click();
-        duracion = reloj.nsecsElapsed();
-        ultimo_titulo = tesmalo::Leer_titulo(ventana.FrameProgress);
+    });
+    QTimer::singleShot(0, &ventana, [&] {
+        ventana.CommandButton1->click();
+        espera.start(1);
     });
     aplicacion.exec();
+    const qint64 duracion = reloj.isValid() ? reloj.nsecsElapsed() : 0;
+    const QString ultimo_titulo = tesmalo::Leer_titulo(ventana.FrameProgress);
 
     const qint64 final = huecos.isEmpty() ? 0 : huecos.takeLast();
     const qint64 maximo = huecos.isEmpty() ? 0 : *std::max_element(huecos.begin(), huecos.end());
     std::printf(
-        "conversión %.3f s; eventos atendidos %d veces; hueco máximo entre filas %.1f ms, "
+        "conversión %.3f s; avances mostrados %d; hueco máximo entre filas %.1f ms, "
         "hasta Indicar_fin %.1f ms; marco %s\n",
-        duracion / 1e9, guion.eventos_procesados, maximo / 1e6, final / 1e6,
-        qPrintable(ultimo_titulo));
+        duracion / 1e9, avances, maximo / 1e6, final / 1e6, qPrintable(ultimo_titulo));
     return ventana.Leer_estado_salida();
 }

@@ -27,6 +27,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/barra.h"
 #include "cli/lote.h"
 #include "conversion/lector.h"
 #include "conversion/temporales.h"
@@ -147,7 +148,8 @@ QString Leer_argumentos(int argc, char** argv, Argumentos& a) {
     opterr = 0;
     optind = 1;
     for (;;) {
-        const int valor = getopt_long(argc, lista.data(), Opciones_cortas, Opciones_largas, nullptr);
+        const int valor =
+            getopt_long(argc, lista.data(), Opciones_cortas, Opciones_largas, nullptr);
         if (valor == -1) break;
         const QString texto = optarg != nullptr ? QFile::decodeName(optarg) : QString();
         std::optional<qint32>* numero = nullptr;
@@ -215,19 +217,13 @@ struct Barra_progreso {
     int mostrado = -1;  // porcentaje dibujado; -1 si aún no se dibujó nada
 };
 
-void Dibujar_barra(Barra_progreso& barra, double fraccion) {
+void Avanzar_barra(Barra_progreso& barra, double fraccion) {
     if (!barra.activa) return;
     // La fracción no se limita a [0, 1] si las cuentas dadas no son las de la cabecera.
     const int porcentaje = static_cast<int>(std::clamp(fraccion * 100.0, 0.0, 999.0));
     if (porcentaje == barra.mostrado) return;
     barra.mostrado = porcentaje;
-    constexpr int ancho = 40;
-    const int llenas = std::min(ancho, porcentaje * ancho / 100);
-    char linea[ancho + 16];
-    int n = std::snprintf(linea, sizeof linea, "\r[");
-    for (int i = 0; i < ancho; ++i) linea[n++] = i < llenas ? '#' : '-';
-    std::snprintf(linea + n, sizeof linea - n, "] %3d%%", porcentaje);
-    std::fputs(linea, stderr);
+    tesmalo_cli::Dibujar_barra(porcentaje);
 }
 
 // Acaba la línea de la barra, si se dibujó, para que lo siguiente empiece en su propia línea.
@@ -302,7 +298,7 @@ int Ejecutar(const Argumentos& a) {
     barra.activa = !a.silencio && isatty(STDERR_FILENO);
     tesmalo::Operaciones_progreso progreso;
     progreso.Indicar_inicio = [] {};
-    progreso.Indicar_progreso = [&barra](double fraccion) { Dibujar_barra(barra, fraccion); };
+    progreso.Indicar_progreso = [&barra](double fraccion) { Avanzar_barra(barra, fraccion); };
     progreso.Indicar_fin = [] {};
 
     tesmalo::Resumen_conversion r;
@@ -315,7 +311,7 @@ int Ejecutar(const Argumentos& a) {
     }
     Cerrar_barra(barra);
     if (barra.activa) Escribir(stderr, QString("Destino escrito: %1\n").arg(destino));
-    for (const QString& aviso : tesmalo_cli::Textos_avisos(r))
+    for (const QString& aviso : tesmalo::Textos_avisos(r))
         Escribir(stderr, "aviso: " + aviso + "\n");
     return 0;
 }

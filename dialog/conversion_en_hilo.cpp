@@ -4,38 +4,18 @@
 
 namespace tesmalo {
 
-Conversion_en_hilo::Conversion_en_hilo(Datos datos, std::function<void()> despertar)
-    : despertar_(std::move(despertar)), hilo_([this, datos = std::move(datos)] {
-          const Operaciones_progreso progreso{
-              .Indicar_inicio = [this] { Poner({Aviso::Tipo::Inicio}); },
-              .Indicar_progreso = [this](double fraccion) { Indicar_progreso(fraccion); },
-              .Indicar_fin = [this] { Indicar_fin(); },
-          };
-          try {
-              resumen_ = Transfromar_cab(datos.Int_filesCap, datos.Lng_Soncolumn, datos.Lng_Sonfila,
-                                         datos.Ruta_origen, datos.Ruta_destino, progreso);
-          } catch (...) {
-              error_ = std::current_exception();
-          }
-          Poner({Aviso::Tipo::Terminada});
-      }) {}
+Conversion_en_hilo::Conversion_en_hilo(Trabajo_en_hilo& hilo, Avisos avisos)
+    : hilo_(hilo), avisos_(std::move(avisos)) {}
 
-Conversion_en_hilo::~Conversion_en_hilo() {
-    Detener();
-    hilo_.join();
-}
-
-void Conversion_en_hilo::Poner(Aviso aviso) {
-    {
-        std::lock_guard bloqueo(cerrojo_);
-        if (aviso.tipo == Aviso::Tipo::Progreso && !cola_.empty() &&
-            cola_.back().tipo == Aviso::Tipo::Progreso && progresos_puestos_ > 1)
-            cola_.back() = aviso;
-        else
-            cola_.push_back(aviso);
-        if (aviso.tipo == Aviso::Tipo::Progreso) ++progresos_puestos_;
-    }
-    despertar_();
+Resumen_conversion Conversion_en_hilo::Convertir(const Datos& datos) {
+    const std::shared_ptr<Conversion_en_hilo> yo = shared_from_this();
+    const Operaciones_progreso progreso{
+        .Indicar_inicio = [&] { hilo_.Avisar([yo] { yo->avisos_.Inicio(); }); },
+        .Indicar_progreso = [this](double fraccion) { Indicar_progreso(fraccion); },
+        .Indicar_fin = [this] { Indicar_fin(); },
+    };
+    return Transfromar_cab(datos.Int_filesCap, datos.Lng_Soncolumn, datos.Lng_Sonfila,
+                           datos.Ruta_origen, datos.Ruta_destino, progreso);
 }
 
 // Se llama una vez por fila, millones de veces: mirar el reloj en cada una ya costaría. Se mira
@@ -59,14 +39,22 @@ void Conversion_en_hilo::Indicar_progreso(double fraccion) {
         std::lock_guard bloqueo(cerrojo_);
         Comprobar_detenida();
     }
-    Poner({Aviso::Tipo::Progreso, fraccion});
+    // Con el anterior aún en la cola, éste se salta: la ventana verá uno más nuevo.
+    if (!progreso_pendiente_.exchange(true)) {
+        const std::shared_ptr<Conversion_en_hilo> yo = shared_from_this();
+        hilo_.Avisar([yo, fraccion] {
+            yo->progreso_pendiente_ = false;
+            yo->avisos_.Progreso(fraccion);
+        });
+    }
     reloj_.start();
     ultima_mirada_ns_ = 0;
     avisos_hasta_mirar_ = paso_avisos_;
 }
 
 void Conversion_en_hilo::Indicar_fin() {
-    Poner({Aviso::Tipo::Fin, ultima_fraccion_});
+    const std::shared_ptr<Conversion_en_hilo> yo = shared_from_this();
+    hilo_.Avisar([yo, fraccion = ultima_fraccion_] { yo->avisos_.Fin(fraccion); });
     std::unique_lock bloqueo(cerrojo_);
     tras_fin_.wait(bloqueo, [this] { return continuar_ || detener_; });
     Comprobar_detenida();
@@ -74,17 +62,6 @@ void Conversion_en_hilo::Indicar_fin() {
 
 void Conversion_en_hilo::Comprobar_detenida() {
     if (detener_) throw std::runtime_error("La conversión se detuvo: se cerró la ventana.");
-}
-
-std::optional<Conversion_en_hilo::Aviso> Conversion_en_hilo::Tomar(bool hasta_el_final) {
-    std::lock_guard bloqueo(cerrojo_);
-    if (cola_.empty()) return std::nullopt;
-    if (!hasta_el_final &&
-        (cola_.front().tipo == Aviso::Tipo::Fin || cola_.front().tipo == Aviso::Tipo::Terminada))
-        return std::nullopt;
-    const Aviso aviso = cola_.front();
-    cola_.pop_front();
-    return aviso;
 }
 
 void Conversion_en_hilo::Continuar() {
@@ -101,12 +78,6 @@ void Conversion_en_hilo::Detener() {
         detener_ = true;
     }
     tras_fin_.notify_all();
-}
-
-Resumen_conversion Conversion_en_hilo::Resultado() {
-    std::lock_guard bloqueo(cerrojo_);
-    if (error_) std::rethrow_exception(error_);
-    return resumen_;
 }
 
 }  // namespace tesmalo

@@ -1,14 +1,29 @@
 // La única ventana del programa: tres campos con los números de la rejilla, el botón que elige
 // el origen y, en su sitio, el que arranca la conversión, el marco con el progreso y la etiqueta
 // con el destino.
+//
+// Quién corre dónde. Todo lo de la ventana (los controles, las cajas, los clics) corre en el hilo
+// de la interfaz, y ninguna de sus funciones espera allí a un fichero ni atiende eventos por su
+// cuenta: vuelve enseguida al bucle de eventos de Qt. Lo que lee o escribe ficheros (explorar la
+// cabecera del origen, convertir) corre en un único hilo de trabajo de la ventana
+// (Trabajo_en_hilo, un QThread), una tarea tras otra. De allí vuelven a la ventana, como llamadas
+// en su cola de eventos y en el orden en que se dieron, los avisos de la conversión (inicio,
+// progreso, fin) y el final de cada tarea, con su resultado o su error; la ventana los atiende
+// cuando le llegan. Al acabar de escribir, la conversión espera en su hilo a que la ventana haya
+// mostrado la última fracción antes de dar al destino su nombre, y «Finalizado» se pone cuando la
+// tarea ha acabado. Cerrar la ventana acaba el proceso desde el hilo de la interfaz sin esperar
+// al de trabajo (Herramientas_ventana::Terminar_proceso).
 #pragma once
 
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <exception>
 #include <functional>
+#include <memory>
 
 #include "dialog/conversion_en_hilo.h"
+#include "dialog/trabajo_en_hilo.h"
 #include "toolkit/herramientas.h"
 #include "toolkit/marco.h"
 
@@ -39,6 +54,8 @@ class UserForm1 : public QWidget {
     // ventana. La ventana se crea con la disposición de diseño; UserForm_Activate la deja en el
     // estado de inicio al mostrarse por primera vez.
     explicit UserForm1(Herramientas_ventana herramientas, QWidget* padre = nullptr);
+    // Detiene la conversión en marcha y espera a que acabe la tarea del hilo de trabajo.
+    ~UserForm1() override;
 
     // Los controles, con su nombre también como objectName.
     QLabel* Label1;
@@ -63,11 +80,16 @@ class UserForm1 : public QWidget {
     // mostrarse la ventana por primera vez.
     void UserForm_Activate();
 
-    // Elige el origen, pide el destino, explora la cabecera (en otro hilo) y pone sus números en
-    // los campos. Si el selector se cancela no cambia nada.
+    // Elige el origen, pide el destino y manda explorar la cabecera al hilo de trabajo; cuando
+    // acaba, pone sus números en los campos. Si el selector se cancela no cambia nada.
     void CommandButton1_Click();
-    // Convierte los tres campos, muestra el destino y el progreso, convierte y cierra la ventana.
+    // Convierte los tres campos, muestra el destino y el progreso y manda la conversión al hilo
+    // de trabajo; cuando acaba, cierra la ventana.
     void CommandButton2_Click();
+
+    // Verdadero mientras corre una acción del usuario, también la parte que espera al hilo de
+    // trabajo: entonces otra no empieza.
+    bool Accion_en_curso() const { return accion_en_curso_; }
 
     // Antes de que el foco salga de un campo: un texto que no es un número se rechaza con un
     // mensaje, el campo pasa a "0" y se queda con el foco (Cancel).
@@ -75,13 +97,14 @@ class UserForm1 : public QWidget {
     void TextBox2_Exit(bool& Cancel);
     void TextBox3_Exit(bool& Cancel);
 
-    // Las operaciones de progreso, en el hilo de la interfaz. La conversión corre en otro hilo
-    // (Conversion_en_hilo) y sus avisos llegan aquí en orden: Indicar_inicio pone el título
-    // "Reestructurando"; Indicar_progreso muestra la fracción y atiende los eventos, con 0 al
-    // empezar y luego cada Conversion_en_hilo::Intervalo_avisos_ms como mucho; Indicar_fin
-    // muestra `fraccion`, la última, pone el título "Finalizado" y atiende los eventos. Indicar_fin
-    // llega cuando la conversión ya ha vuelto: el destino está en disco y con su nombre, y
-    // cerrar la ventana desde entonces no lo quita. Antes, cerrarla abandona la conversión.
+    // Las operaciones de progreso, en el hilo de la interfaz. La conversión corre en el hilo de
+    // trabajo (Conversion_en_hilo) y sus avisos llegan aquí en orden: Indicar_inicio pone el
+    // título "Reestructurando"; Indicar_progreso muestra la fracción, con 0 al empezar y luego
+    // cada Conversion_en_hilo::Intervalo_avisos_ms como mucho; Indicar_fin muestra `fraccion`,
+    // la última, pone el título "Finalizado" y dibuja la ventana. Indicar_fin llega cuando la
+    // conversión ya ha vuelto: el destino está en disco y con su nombre, y cerrar la ventana
+    // desde entonces no lo quita. Antes, cerrarla abandona la conversión. Las dos últimas
+    // emiten Avance_mostrado al acabar.
     void Indicar_inicio();
     void Indicar_progreso(double fraccion);
     void Indicar_fin(double fraccion);
@@ -94,6 +117,10 @@ class UserForm1 : public QWidget {
     // 0 si el programa acaba bien; 1 si acabó por un error.
     int Leer_estado_salida() const { return estado_salida_; }
 
+  signals:
+    // Se acaba de mostrar un avance de la conversión (Indicar_progreso o Indicar_fin).
+    void Avance_mostrado();
+
   protected:
     void showEvent(QShowEvent* evento) override;
     void closeEvent(QCloseEvent* evento) override;
@@ -104,16 +131,14 @@ class UserForm1 : public QWidget {
     // hasta el marco: si no cabe, sin el final de la carpeta (Acortar_ruta). La ruta entera
     // queda en la ayuda emergente y en la descripción accesible de la etiqueta.
     void Mostrar_destino();
-    // Muestra los avisos de inicio y de progreso que haya en la cola de la conversión.
-    void Atender_avisos();
-    void Mostrar_aviso(const Conversion_en_hilo::Aviso& aviso);
-    // Corre una acción del usuario; si lanza, muestra la causa y termina con estado 1. Mientras
-    // corre una, otra no empieza.
+    // Corre una acción del usuario; si lanza, o lanza la tarea que mandó al hilo de trabajo,
+    // muestra la causa y termina con estado 1. Mientras corre una, otra no empieza.
     void Ejecutar_accion(void (UserForm1::*accion)());
-    // Corre `trabajo` en otro hilo y, mientras tanto, atiende los eventos de la ventana; vuelve
-    // cuando acaba, con su excepción si lanzó. Para lo que lee ficheros: una lectura lenta no
-    // congela la ventana ni impide cerrarla.
-    void Esperar_en_hilo(const std::function<void()>& trabajo);
+    // Desde una acción: corre `tarea` en el hilo de trabajo y después, en este, `despues` (si la
+    // tarea no lanzó y la ventana no se cerró); la acción acaba entonces.
+    void En_hilo(std::function<void()> tarea, std::function<void()> despues);
+    // La acción en curso acabó, con `error` si lanzó.
+    void Acabar_accion(std::exception_ptr error);
     void Avisar_rejilla_descuadrada(const Resumen_conversion& resumen);
     void Terminar_programa(int estado);
 
@@ -121,10 +146,13 @@ class UserForm1 : public QWidget {
     QList<QWidget*> orden_tabulacion_;
     bool activada_ = false;
     bool accion_en_curso_ = false;
-    bool terminando_ = false;     // el propio programa cierra la ventana
-    bool cierre_pedido_ = false;  // el usuario la cerró
+    bool tarea_en_curso_ = false;  // la acción espera a su tarea del hilo de trabajo
+    bool terminando_ = false;      // el propio programa cierra la ventana
+    bool cierre_pedido_ = false;   // el usuario la cerró
     int estado_salida_ = 0;
-    Conversion_en_hilo* conversion_ = nullptr;  // la que está en marcha
+    double fraccion_final_ = 0;                       // la del aviso de fin de la conversión
+    std::shared_ptr<Conversion_en_hilo> conversion_;  // la que está en marcha
+    Trabajo_en_hilo hilo_{this};  // el último: se destruye antes que lo que usan sus tareas
 };
 
 }  // namespace tesmalo

@@ -7,12 +7,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <atomic>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <new>
 #include <stdexcept>
-#include <thread>
 
 #include "conversion/transformar.h"
 #include "dialog/conversion_en_hilo.h"
@@ -66,37 +65,21 @@ void UserForm1::CommandButton1_Click() {
     if (!Ruta_destino.isEmpty() && QDir::isRelativePath(Ruta_destino))
         Ruta_destino = QDir(Carpeta_origen).filePath(Ruta_destino);
 
-    Datos_cabecera cabecera;
-    Esperar_en_hilo([&] { cabecera = Explorar_cabecera(Ruta_origen); });
-    if (cierre_pedido_) return;
-    TextBox2->setText(QString::number(cabecera.columnas));
-    TextBox3->setText(QString::number(cabecera.filas));
-    TextBox1->setText(QString::number(cabecera.lineas_cabecera));
-    // Que un número más largo que el campo se vea por su principio.
-    for (QLineEdit* campo : {TextBox1, TextBox2, TextBox3}) campo->setCursorPosition(0);
+    // La exploración lee el origen: en el hilo de trabajo, y los números, al acabar.
+    auto cabecera = std::make_shared<Datos_cabecera>();
+    En_hilo([cabecera, ruta] { *cabecera = Explorar_cabecera(ruta); },
+            [this, cabecera] {
+                TextBox2->setText(QString::number(cabecera->columnas));
+                TextBox3->setText(QString::number(cabecera->filas));
+                TextBox1->setText(QString::number(cabecera->lineas_cabecera));
+                // Que un número más largo que el campo se vea por su principio.
+                for (QLineEdit* campo : {TextBox1, TextBox2, TextBox3}) campo->setCursorPosition(0);
 
-    CommandButton1->hide();
-    CommandButton2->show();
-    TextBox1->setFocus();
-    TextBox1->selectAll();
-}
-
-void UserForm1::Esperar_en_hilo(const std::function<void()>& trabajo) {
-    std::exception_ptr error;
-    std::atomic<bool> hecho = false;
-    std::thread hilo([&] {
-        try {
-            trabajo();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        hecho = true;
-        QMetaObject::invokeMethod(
-            this, [] {}, Qt::QueuedConnection);  // despierta la espera
-    });
-    while (!hecho) herramientas_.Esperar_eventos();
-    hilo.join();
-    if (error) std::rethrow_exception(error);
+                CommandButton1->hide();
+                CommandButton2->show();
+                TextBox1->setFocus();
+                TextBox1->selectAll();
+            });
 }
 
 void UserForm1::CommandButton2_Click() {
@@ -109,44 +92,46 @@ void UserForm1::CommandButton2_Click() {
     Mostrar_destino();
     FrameProgress->show();
 
-    // La conversión lee y escribe en su hilo; este atiende la ventana mientras tanto. El inicio
-    // y el progreso se muestran según llegan, también con una caja abierta; el fin de la
-    // escritura sólo aquí, así que una caja abierta retiene el nombre del destino hasta que se
-    // cierra. «Finalizado» llega cuando la conversión ha vuelto: el destino ya está en disco y
-    // con su nombre. Los botones siguen ocultos: no empieza otra acción.
-    Conversion_en_hilo conversion(
-        {Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen, Ruta_destino}, [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { Atender_avisos(); }, Qt::QueuedConnection);
+    // La conversión lee y escribe en el hilo de trabajo; este atiende la ventana mientras tanto.
+    // El inicio y el progreso se muestran según llegan, también con una caja abierta. Con todo
+    // escrito, la última fracción, y entonces la conversión lleva el destino a disco y le da su
+    // nombre. «Finalizado» llega cuando la conversión ha vuelto: el destino ya está en disco y
+    // con su nombre. Los botones siguen ocultos: no empieza otra acción. Con la ventana ya
+    // cerrada no se muestra nada más y la conversión se detiene.
+    conversion_ =
+        std::make_shared<Conversion_en_hilo>(hilo_, Conversion_en_hilo::Avisos{
+                                                        .Inicio =
+                                                            [this] {
+                                                                if (!cierre_pedido_)
+                                                                    Indicar_inicio();
+                                                            },
+                                                        .Progreso =
+                                                            [this](double fraccion) {
+                                                                if (!cierre_pedido_)
+                                                                    Indicar_progreso(fraccion);
+                                                            },
+                                                        .Fin =
+                                                            [this](double fraccion) {
+                                                                if (cierre_pedido_) return;
+                                                                fraccion_final_ = fraccion;
+                                                                Indicar_progreso(fraccion);
+                                                                if (!cierre_pedido_ && conversion_)
+                                                                    conversion_->Continuar();
+                                                            },
+                                                    });
+    auto resumen = std::make_shared<Resumen_conversion>();
+    En_hilo(
+        [conversion = conversion_, resumen,
+         datos = Conversion_en_hilo::Datos{Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen,
+                                           Ruta_destino}] {
+            *resumen = conversion->Convertir(datos);
+        },
+        [this, resumen] {
+            Indicar_fin(fraccion_final_);
+            if (cierre_pedido_) return;
+            if (resumen->No_cuadra()) Avisar_rejilla_descuadrada(*resumen);
+            Terminar_programa(0);
         });
-    conversion_ = &conversion;
-    using Tipo = Conversion_en_hilo::Aviso::Tipo;
-    double fraccion_final = 0;
-    for (;;) {
-        const auto aviso = conversion.Tomar(true);
-        if (!aviso) {
-            herramientas_.Esperar_eventos();
-            continue;
-        }
-        if (aviso->tipo == Tipo::Terminada) break;
-        // Con la ventana ya cerrada no se muestra nada más y la conversión se detiene.
-        if (cierre_pedido_) continue;
-        if (aviso->tipo == Tipo::Fin) {
-            // Todo escrito: la última fracción, y que lo lleve a disco y le dé su nombre.
-            fraccion_final = aviso->fraccion;
-            Indicar_progreso(fraccion_final);
-            if (!cierre_pedido_) conversion.Continuar();
-        } else {
-            Mostrar_aviso(*aviso);
-        }
-    }
-    conversion_ = nullptr;
-    const Resumen_conversion resumen = conversion.Resultado();  // su error, si falló
-    if (cierre_pedido_) return;
-    Indicar_fin(fraccion_final);
-    if (cierre_pedido_) return;
-    if (resumen.No_cuadra()) Avisar_rejilla_descuadrada(resumen);
-    Terminar_programa(0);
 }
 
 void UserForm1::Mostrar_destino() {
@@ -165,36 +150,21 @@ void UserForm1::Mostrar_destino() {
     Label4->setAccessibleDescription(Ruta_destino);
 }
 
-void UserForm1::Atender_avisos() {
-    // Cada aviso se muestra antes de que Indicar_progreso atienda eventos, y una llamada
-    // anidada sigue con los siguientes: el orden se mantiene.
-    while (conversion_ && !cierre_pedido_) {
-        const auto aviso = conversion_->Tomar(false);
-        if (!aviso) return;
-        Mostrar_aviso(*aviso);
-    }
-}
-
-void UserForm1::Mostrar_aviso(const Conversion_en_hilo::Aviso& aviso) {
-    if (aviso.tipo == Conversion_en_hilo::Aviso::Tipo::Inicio)
-        Indicar_inicio();
-    else if (aviso.tipo == Conversion_en_hilo::Aviso::Tipo::Progreso)
-        Indicar_progreso(aviso.fraccion);
-}
-
 void UserForm1::Indicar_inicio() {
     setWindowTitle(u"Reestructurando"_s);
 }
 
 void UserForm1::Indicar_progreso(double fraccion) {
     Mostrar_progreso(fraccion);
-    herramientas_.Procesar_eventos();
+    emit Avance_mostrado();
 }
 
 void UserForm1::Indicar_fin(double fraccion) {
     Mostrar_progreso(fraccion);
     setWindowTitle(u"Finalizado"_s);
-    herramientas_.Procesar_eventos();
+    // Se ve antes de que la ventana se cierre o se abra el aviso de una rejilla descuadrada.
+    repaint();
+    emit Avance_mostrado();
 }
 
 void UserForm1::Mostrar_progreso(double fraccion) {
@@ -223,24 +193,53 @@ void UserForm1::Avisar_rejilla_descuadrada(const Resumen_conversion& resumen) {
 }
 
 void UserForm1::Ejecutar_accion(void (UserForm1::*accion)()) {
-    // Mientras una acción espera a su hilo se atienden eventos: otro clic no empieza otra.
     if (accion_en_curso_) return;
+    accion_en_curso_ = true;
+    std::exception_ptr error;
+    try {
+        (this->*accion)();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    // Una acción que mandó una tarea al hilo de trabajo acaba con ella.
+    if (error || !tarea_en_curso_) Acabar_accion(error);
+}
+
+void UserForm1::En_hilo(std::function<void()> tarea, std::function<void()> despues) {
+    tarea_en_curso_ = true;
+    hilo_.Correr(std::move(tarea), [this, despues = std::move(despues)](std::exception_ptr error) {
+        tarea_en_curso_ = false;
+        if (!error && !cierre_pedido_) {
+            try {
+                despues();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+        Acabar_accion(error);
+    });
+}
+
+void UserForm1::Acabar_accion(std::exception_ptr error) {
+    accion_en_curso_ = false;
+    conversion_.reset();
+    if (!error) return;
     QString causa;
     try {
-        accion_en_curso_ = true;
-        (this->*accion)();
-        accion_en_curso_ = false;
-        return;
+        std::rethrow_exception(error);
     } catch (const std::bad_alloc&) {
         causa = u"No hay memoria suficiente."_s;
-    } catch (const std::exception& error) {
-        causa = QString::fromUtf8(error.what());
+    } catch (const std::exception& e) {
+        causa = QString::fromUtf8(e.what());
     }
-    accion_en_curso_ = false;
     // Si el usuario cerró la ventana, la causa es esa: no hay aviso.
     if (cierre_pedido_) return;
     herramientas_.Mostrar_mensaje(this, causa + u"\n\nEl programa se cerrará."_s, Titulo_mensajes);
     Terminar_programa(1);
+}
+
+UserForm1::~UserForm1() {
+    if (conversion_) conversion_->Detener();
 }
 
 void UserForm1::Terminar_programa(int estado) {

@@ -71,7 +71,17 @@ struct Banco {
         guion.ficheros << origen;
         guion.textos << respuesta;
         QTest::mouseClick(ventana->CommandButton1, Qt::LeftButton);
+        Esperar_accion();
     }
+
+    // Pulsa el botón que arranca la conversión.
+    void Arrancar() {
+        QTest::mouseClick(ventana->CommandButton2, Qt::LeftButton);
+        Esperar_accion();
+    }
+
+    // La acción en curso acaba cuando su tarea del hilo de trabajo ha vuelto a la ventana.
+    void Esperar_accion() { QTRY_VERIFY(!ventana->Accion_en_curso()); }
 
     Vista Ver() const {
         return {ventana->windowTitle(),
@@ -353,6 +363,7 @@ class Userform1_test : public QObject {
         b.guion.ficheros << origen;
         b.guion.textos << Aceptar_propuesta;
         QTest::keyClick(v.CommandButton1, Qt::Key_Return);
+        b.Esperar_accion();
         QCOMPARE(b.guion.elecciones.size(), 1);
         QVERIFY(v.CommandButton2->isVisible());
         QTest::keyClick(v.TextBox1, Qt::Key_Return);
@@ -360,6 +371,7 @@ class Userform1_test : public QObject {
         v.CommandButton2->setFocus();
         QTRY_COMPARE(Foco(), v.CommandButton2);
         QTest::keyClick(v.CommandButton2, Qt::Key_Enter, Qt::KeypadModifier);
+        b.Esperar_accion();
         QVERIFY(!v.isVisible());
         QVERIFY(QFile::exists(b.Ruta(u"zona_reestruct.txt"_s)));
         QVERIFY(b.guion.mensajes.isEmpty());
@@ -405,12 +417,12 @@ class Userform1_test : public QObject {
         v.TextBox3->setText(u"1.5"_s);
         QList<Vista> vistas;
         QList<bool> destino_con_finalizado;  // si existía cada vez que se vio «Finalizado»
-        b.guion.al_procesar_eventos = [&] {
+        QObject::connect(&v, &UserForm1::Avance_mostrado, [&] {
             vistas << b.Ver();
             if (v.windowTitle() == u"Finalizado")
                 destino_con_finalizado << QFile::exists(b.Ruta(u"zona_reestruct.txt"_s));
-        };
-        QTest::mouseClick(v.CommandButton2, Qt::LeftButton);
+        });
+        b.Arrancar();
         // «Finalizado» sólo con el destino ya en disco y con su nombre.
         QCOMPARE(destino_con_finalizado, QList<bool>{true});
 
@@ -464,7 +476,7 @@ class Userform1_test : public QObject {
         QVERIFY(QDir().mkpath(carpeta));
         const QString destino = carpeta + u"/zona_reestruct.txt"_s;
         b.Elegir(origen, [&](const QString&) { return destino; });
-        QTest::mouseClick(v.CommandButton2, Qt::LeftButton);
+        b.Arrancar();
         QVERIFY(QFile::exists(destino));
         QString texto = v.Label4->text();
 
@@ -555,7 +567,7 @@ class Userform1_test : public QObject {
         });
         if (b.ventana->isVisible()) {  // la selección fue bien: se arranca
             if (!filas.isNull()) b.ventana->TextBox3->setText(filas);
-            QTest::mouseClick(b.ventana->CommandButton2, Qt::LeftButton);
+            b.Arrancar();
         }
         QCOMPARE(b.guion.mensajes.size(), 1);
         QCOMPARE(b.guion.mensajes[0].titulo, u"Tesmalo"_s);
@@ -579,7 +591,7 @@ class Userform1_test : public QObject {
             visible_con_el_mensaje = b.ventana->isVisible();
         };
         b.Elegir(origen);
-        QTest::mouseClick(b.ventana->CommandButton2, Qt::LeftButton);
+        b.Arrancar();
         QCOMPARE(b.guion.mensajes.size(), 1);
         const QString& texto = b.guion.mensajes[0].texto;
         QCOMPARE(b.guion.mensajes[0].titulo, u"Tesmalo"_s);
@@ -603,9 +615,13 @@ class Userform1_test : public QObject {
         QVERIFY(Escribir(origen, Rejilla_4x2));
         QVERIFY(Escribir(destino, "previo\n"));
         b.Elegir(origen);
-        b.guion.al_procesar_eventos = [&] { b.ventana->close(); };
-        QTest::mouseClick(b.ventana->CommandButton2, Qt::LeftButton);
-        QCOMPARE(b.guion.eventos_procesados, 1);
+        int avances = 0;
+        QObject::connect(b.ventana.get(), &UserForm1::Avance_mostrado, [&] {
+            ++avances;
+            b.ventana->close();
+        });
+        b.Arrancar();
+        QCOMPARE(avances, 1);
         QVERIFY(b.guion.mensajes.isEmpty());
         QVERIFY(!b.ventana->isVisible());
         QCOMPARE(b.guion.terminaciones, QList<int>{0});

@@ -1,0 +1,40 @@
+// Lo que comparten la conversión suelta y la forma por lotes de tesmalo-cli antes y después de
+// convertir: el plan de un lote (qué destino toca a cada origen y si se puede empezar) y los
+// avisos de una conversión cuya rejilla no cuadra con su cabecera.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "conversion/transformar.h"
+
+namespace tesmalo {
+
+// Los avisos de una conversión terminada cuya rejilla no cuadra con su cabecera, sin el
+// "aviso: " del principio; ninguno si cuadra.
+QStringList Textos_avisos(const Resumen_conversion& r);
+
+// Un origen del lote y su destino, en la carpeta del lote con el nombre que propone
+// Proponer_destino; `error` dice por qué no tiene destino (un nombre de menos de cuatro
+// caracteres), y entonces ese origen falla sin detener a los demás. `bytes` es el tamaño del
+// origen al planear (0 si no es un fichero normal), el peso de su conversión en el progreso.
+struct Trabajo_lote {
+    QString origen, destino, error;
+    qint64 bytes = 0;
+};
+
+// Los trabajos de un lote, en el orden de los orígenes, y los motivos para no empezarlo: la
+// carpeta que no existe o no es una carpeta, dos orígenes que escribirían el mismo destino
+// (también con nombres que sólo difieren en mayúsculas, si la carpeta no las distingue, o por
+// un enlace), un destino que es un enlace simbólico que no se puede seguir (colgado, quizá al
+// destino de otro origen que aún no existe) y el destino que es uno de los orígenes (por su
+// ruta o por ser el mismo fichero, también a través de un montaje overlay). Para saber si la
+// carpeta distingue mayúsculas crea y borra en ella un fichero oculto; no escribe nada más.
+struct Plan_lote {
+    QList<Trabajo_lote> trabajos;
+    QStringList rechazos;
+};
+Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes);
+
+}  // namespace tesmalo
