@@ -5,15 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "cli/barra.h"
-#include "conversion/lector.h"
-#include "conversion/temporales.h"
-#include "inspection/explorar.h"
 
 namespace tesmalo_cli {
 namespace {
@@ -99,33 +94,6 @@ struct Cuentas {
     std::atomic<int> convertidos{0}, con_avisos{0}, fallidos{0};
 };
 
-// Convierte un origen del lote; cualquier fallo queda en su línea de stderr y en las cuentas.
-void Convertir_trabajo(const Pedido_lote& pedido, const Trabajo_lote& t, int hueco,
-                       Informe_lote& informe, Cuentas& cuentas) {
-    const QByteArray origen = Local(t.origen);
-    try {
-        if (!t.error.isEmpty()) throw std::runtime_error(t.error.toStdString());
-        tesmalo::Origen_preparado o =
-            tesmalo::Preparar_origen(t.origen, pedido.cabecera, pedido.columnas, pedido.filas);
-        tesmalo::Operaciones_progreso progreso;
-        progreso.Indicar_inicio = [] {};
-        progreso.Indicar_progreso = [&](double fraccion) {
-            informe.Avanzar(hueco, static_cast<qint64>(std::clamp(fraccion, 0.0, 1.0) * t.bytes));
-        };
-        progreso.Indicar_fin = [] {};
-        const tesmalo::Resumen_conversion r = tesmalo::Transfromar_cab(
-            o.cabecera, o.columnas, o.filas, *o.lector, t.destino, progreso);
-        const QStringList avisos = tesmalo::Textos_avisos(r);
-        for (const QString& aviso : avisos)
-            informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");
-        ++(avisos.isEmpty() ? cuentas.convertidos : cuentas.con_avisos);
-    } catch (const std::exception& e) {
-        informe.Escribir("tesmalo-cli: error: " + origen + ": " + e.what() + "\n");
-        ++cuentas.fallidos;
-    }
-    informe.Terminar(hueco, t.bytes);
-}
-
 }  // namespace
 
 int Convertir_lote(const Pedido_lote& pedido) {
@@ -137,8 +105,6 @@ int Convertir_lote(const Pedido_lote& pedido) {
         return 2;
     }
     const int n = static_cast<int>(plan.trabajos.size());
-    // Una señal de fin sólo deja de interrumpir cuando todos los destinos tienen su nombre.
-    tesmalo::Anunciar_destinos(n);
     const int hilos =
         std::min(n, pedido.trabajos > 0 ? pedido.trabajos : QThread::idealThreadCount());
     qint64 total = 0;
@@ -146,15 +112,24 @@ int Convertir_lote(const Pedido_lote& pedido) {
 
     Informe_lote informe(pedido.barra, std::max(hilos, 1), total, n);
     Cuentas cuentas;
-    std::atomic<int> siguiente{0};
-    {
-        std::vector<std::jthread> trabajadores;
-        for (int hueco = 0; hueco < hilos; ++hueco)
-            trabajadores.emplace_back([&, hueco] {
-                for (int i; (i = siguiente++) < n;)
-                    Convertir_trabajo(pedido, plan.trabajos[i], hueco, informe, cuentas);
-            });
-    }
+    tesmalo::Avisos_lote avisos;
+    avisos.Avanzar = [&](int hueco, int indice, double fraccion) {
+        informe.Avanzar(hueco, static_cast<qint64>(fraccion * plan.trabajos[indice].bytes));
+    };
+    avisos.Acabar = [&](int hueco, int indice, const QStringList& textos, const char* error) {
+        const Trabajo_lote& t = plan.trabajos[indice];
+        const QByteArray origen = Local(t.origen);
+        if (error) {
+            informe.Escribir("tesmalo-cli: error: " + origen + ": " + error + "\n");
+            ++cuentas.fallidos;
+        } else {
+            for (const QString& aviso : textos)
+                informe.Escribir("aviso: " + origen + ": " + Local(aviso) + "\n");
+            ++(textos.isEmpty() ? cuentas.convertidos : cuentas.con_avisos);
+        }
+        informe.Terminar(hueco, t.bytes);
+    };
+    tesmalo::Correr_lote(plan, hilos, pedido.cabecera, pedido.columnas, pedido.filas, avisos);
     informe.Cerrar();
     if (pedido.resumen)
         std::fprintf(stderr, "tesmalo-cli: convertidos: %d de %d (con avisos: %d); fallidos: %d\n",

@@ -1,10 +1,8 @@
 // La forma por lotes de tesmalo-cli (-d CARPETA ORIGEN...): cada origen se convierte en
-// CARPETA con el nombre de fichero que propone Proponer_destino, varios a la vez.
-//
-// Las conversiones corren en hilos del mismo proceso, cada una con sus propios ficheros: así
-// el hilo que atiende Ctrl+C y SIGTERM retira con Abandonar_temporales los temporales de todas
-// las que estén en marcha de una vez, y la barra de progreso del lote lee el avance de cada una
-// sin comunicación entre procesos.
+// CARPETA con el nombre de fichero que propone Proponer_destino, varios a la vez. El plan y las
+// conversiones son de la biblioteca (inspection/lote.h); aquí sólo se informa: la barra de
+// progreso del lote, que lee el avance de cada conversión en marcha, las líneas de error y de
+// aviso y el resumen final.
 #pragma once
 
 #include <QString>

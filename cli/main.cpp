@@ -1,6 +1,8 @@
 // tesmalo-cli: convierte una rejilla de texto en una rejilla ASCII de Esri desde la línea de
-// órdenes. Sólo lee los argumentos, llama a la biblioteca e informa; todo lo demás vive en
-// conversion/ e inspection/.
+// órdenes. Sólo lee los argumentos (con getopt_long), llama a la biblioteca e informa (la barra
+// de progreso, los avisos, los errores y el código de salida); todo lo demás vive en
+// conversion/ e inspection/: preparar el origen y sus cuentas, convertir, planear y correr un
+// lote y los textos de los avisos.
 //
 // Salida: 0 si la conversión (o la exploración) terminó, aunque haya avisos; 1 si falló, con el
 // mensaje del error en stderr; 2 si los argumentos no valen. La forma por lotes (-d) está en

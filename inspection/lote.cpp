@@ -10,12 +10,20 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QSet>
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "conversion/descriptor.h"
 #include "conversion/lector.h"
+#include "conversion/temporales.h"
 #include "inspection/destino.h"
+#include "inspection/explorar.h"
 
 namespace tesmalo {
 namespace {
@@ -227,6 +235,40 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
                                  .arg(origen, destino, Razon_del_sistema(error));
     }
     return plan;
+}
+
+void Correr_lote(const Plan_lote& plan, int hilos, std::optional<qint32> cabecera,
+                 std::optional<qint32> columnas, std::optional<qint32> filas,
+                 const Avisos_lote& avisos) {
+    const int n = static_cast<int>(plan.trabajos.size());
+    Anunciar_destinos(n);
+    const auto convertir = [&](int hueco, int indice) {
+        const Trabajo_lote& t = plan.trabajos[indice];
+        QStringList textos;
+        std::optional<std::string> error;
+        try {
+            if (!t.error.isEmpty()) throw std::runtime_error(t.error.toStdString());
+            Origen_preparado o = Preparar_origen(t.origen, cabecera, columnas, filas);
+            Operaciones_progreso progreso;
+            progreso.Indicar_inicio = [] {};
+            progreso.Indicar_progreso = [&](double fraccion) {
+                avisos.Avanzar(hueco, indice, std::clamp(fraccion, 0.0, 1.0));
+            };
+            progreso.Indicar_fin = [] {};
+            const Resumen_conversion r =
+                Transfromar_cab(o.cabecera, o.columnas, o.filas, *o.lector, t.destino, progreso);
+            textos = Textos_avisos(r);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        avisos.Acabar(hueco, indice, textos, error ? error->c_str() : nullptr);
+    };
+    std::atomic<int> siguiente{0};
+    std::vector<std::jthread> trabajadores;
+    for (int hueco = 0; hueco < std::min(n, hilos); ++hueco)
+        trabajadores.emplace_back([&, hueco] {
+            for (int i; (i = siguiente++) < n;) convertir(hueco, i);
+        });
 }
 
 }  // namespace tesmalo

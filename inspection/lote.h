@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 #include "conversion/transformar.h"
 
@@ -36,5 +38,25 @@ struct Plan_lote {
     QStringList rechazos;
 };
 Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes);
+
+// Lo que Correr_lote cuenta de cada trabajo, desde el hilo que lo convierte: se llaman desde
+// varios hilos a la vez. `hueco` es el hilo (de 0 a hilos − 1) e `indice`, el trabajo en el plan.
+struct Avisos_lote {
+    // La conversión lleva esta fracción de su origen, ya limitada a [0, 1].
+    std::function<void(int hueco, int indice, double fraccion)> Avanzar;
+    // El trabajo acabó: con los avisos de su conversión (Textos_avisos) o, si falló, con el
+    // mensaje de `error`, no nulo.
+    std::function<void(int hueco, int indice, const QStringList& avisos, const char* error)> Acabar;
+};
+
+// Convierte los trabajos de `plan` (sin rechazos) en `hilos` hilos a la vez, a lo sumo uno por
+// trabajo, y vuelve cuando todos han acabado. Cada origen se prepara con Preparar_origen y las
+// cuentas dadas; un trabajo que falla (también uno sin destino) no detiene a los demás. Las
+// conversiones son hilos del mismo proceso: una señal de fin retira de una vez los temporales
+// de todas las que estén en marcha, y sólo deja de interrumpir cuando todos los destinos tienen
+// su nombre.
+void Correr_lote(const Plan_lote& plan, int hilos, std::optional<qint32> cabecera,
+                 std::optional<qint32> columnas, std::optional<qint32> filas,
+                 const Avisos_lote& avisos);
 
 }  // namespace tesmalo
