@@ -98,27 +98,20 @@ void UserForm1::CommandButton2_Click() {
     // nombre. «Finalizado» llega cuando la conversión ha vuelto: el destino ya está en disco y
     // con su nombre. Los botones siguen ocultos: no empieza otra acción. Con la ventana ya
     // cerrada no se muestra nada más y la conversión se detiene.
-    conversion_ =
-        std::make_shared<Conversion_en_hilo>(hilo_, Conversion_en_hilo::Avisos{
-                                                        .Inicio =
-                                                            [this] {
-                                                                if (!cierre_pedido_)
-                                                                    Indicar_inicio();
-                                                            },
-                                                        .Progreso =
-                                                            [this](double fraccion) {
-                                                                if (!cierre_pedido_)
-                                                                    Indicar_progreso(fraccion);
-                                                            },
-                                                        .Fin =
-                                                            [this](double fraccion) {
-                                                                if (cierre_pedido_) return;
-                                                                fraccion_final_ = fraccion;
-                                                                Indicar_progreso(fraccion);
-                                                                if (!cierre_pedido_ && conversion_)
-                                                                    conversion_->Continuar();
-                                                            },
-                                                    });
+    Conversion_en_hilo::Avisos avisos;
+    avisos.Inicio = [this] {
+        if (!cierre_pedido_) Indicar_inicio();
+    };
+    avisos.Progreso = [this](double fraccion) {
+        if (!cierre_pedido_) Indicar_progreso(fraccion);
+    };
+    avisos.Fin = [this](double fraccion) {
+        if (cierre_pedido_) return;
+        fraccion_final_ = fraccion;
+        Indicar_progreso(fraccion);
+        if (!cierre_pedido_ && conversion_) conversion_->Continuar();
+    };
+    conversion_ = std::make_shared<Conversion_en_hilo>(hilo_, std::move(avisos));
     auto resumen = std::make_shared<Resumen_conversion>();
     En_hilo(
         [conversion = conversion_, resumen,
