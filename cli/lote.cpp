@@ -20,11 +20,12 @@
 #include <thread>
 #include <vector>
 
-#include "conversion/descriptor.h"
-#include "conversion/lector.h"
-#include "conversion/temporales.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
+#include "sistema/descriptor.h"
+#include "sistema/origen.h"
+#include "sistema/razones.h"
+#include "sistema/temporales.h"
 
 namespace tesmalo_cli {
 namespace {

@@ -28,12 +28,12 @@
 #include <vector>
 
 #include "cli/lote.h"
-#include "conversion/lector.h"
-#include "conversion/temporales.h"
 #include "conversion/transformar.h"
 #include "fields/numero.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
+#include "sistema/razones.h"
+#include "sistema/temporales.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "conversion/temporales.h"
+#include "sistema/temporales.h"
 #include "dialog/userform1.h"
 #include "toolkit/herramientas.h"
 
