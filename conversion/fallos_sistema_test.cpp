@@ -63,7 +63,8 @@ class Averia : public tesmalo::Operaciones_ficheros {
                    : Operaciones_ficheros::Empezar_a_llevar_a_disco(fd, desde, largo);
     }
     int Enlazar_en(int a, const char* viejo, int b, const char* nuevo, int banderas) override {
-        return Toca("linkat") ? Fallo() : Operaciones_ficheros::Enlazar_en(a, viejo, b, nuevo, banderas);
+        return Toca("linkat") ? Fallo()
+                              : Operaciones_ficheros::Enlazar_en(a, viejo, b, nuevo, banderas);
     }
     int Renombrar_en(int a, const char* viejo, int b, const char* nuevo) override {
         return Toca("renameat") ? Fallo() : Operaciones_ficheros::Renombrar_en(a, viejo, b, nuevo);
@@ -133,30 +134,27 @@ class Fallos_sistema_test : public QObject {
         QTest::addColumn<int>("vez");
         // Lo que dice el mensaje con la razón del sistema del error; vacío: acaba bien.
         QTest::addColumn<QString>("causa");
-        QTest::addColumn<int>("razon");      // el código cuya razón lleva el mensaje
+        QTest::addColumn<int>("razon");       // el código cuya razón lleva el mensaje
         QTest::addColumn<bool>("reemplaza");  // el destino queda con el contenido nuevo
         const QString escribir = "No se puede escribir en el fichero de destino";
         const QString completar = "No se puede completar el fichero de destino";
-        QTest::newRow("read EIO") << "read" << EIO << 1
-                                  << "Error al leer el fichero de origen" << EIO << false;
-        QTest::newRow("read EIO al buscar el fin") << "read" << EIO << 2
-                                  << "Error al leer el fichero de origen" << EIO << false;
+        QTest::newRow("read EIO") << "read" << EIO << 1 << "Error al leer el fichero de origen"
+                                  << EIO << false;
+        QTest::newRow("read EIO al buscar el fin")
+            << "read" << EIO << 2 << "Error al leer el fichero de origen" << EIO << false;
         QTest::newRow("write EIO") << "write" << EIO << 1 << escribir << EIO << false;
-        QTest::newRow("write ENOSPC") << "write" << ENOSPC << 1 << escribir << ENOSPC
-                                      << false;
+        QTest::newRow("write ENOSPC") << "write" << ENOSPC << 1 << escribir << ENOSPC << false;
         QTest::newRow("write que no escribe nada")
             << "write" << 0 << 1 << escribir << ENOSPC << false;
         QTest::newRow("sync_file_range EIO")
             << "sync_file_range" << EIO << 1 << escribir << EIO << false;
         QTest::newRow("sync_file_range ENOSYS, tolerado")
             << "sync_file_range" << ENOSYS << 1 << "" << 0 << true;
-        QTest::newRow("fdatasync EIO") << "fdatasync" << EIO << 1 << completar << EIO
-                                       << false;
+        QTest::newRow("fdatasync EIO") << "fdatasync" << EIO << 1 << completar << EIO << false;
         QTest::newRow("linkat EIO") << "linkat" << EIO << 1 << completar << EIO << false;
         QTest::newRow("close del temporal EIO")
             << "close del temporal" << EIO << 1 << completar << EIO << false;
-        QTest::newRow("renameat EIO") << "renameat" << EIO << 1 << completar << EIO
-                                      << false;
+        QTest::newRow("renameat EIO") << "renameat" << EIO << 1 << completar << EIO << false;
         // Tras renombrar, la carpeta se lleva a disco: si no se puede, el destino ya es el
         // nuevo, pero no se da por terminado; si el sistema de ficheros no lo admite, sí.
         QTest::newRow("fsync de la carpeta EIO")
@@ -164,13 +162,10 @@ class Fallos_sistema_test : public QObject {
         QTest::newRow("fsync de la carpeta EINVAL, tolerado")
             << "fsync" << EINVAL << 1 << "" << 0 << true;
         // Sin O_TMPFILE, el temporal tiene nombre desde el principio.
-        QTest::newRow("sin O_TMPFILE") << "openat O_TMPFILE" << EOPNOTSUPP << 1 << ""
-                                       << 0 << true;
+        QTest::newRow("sin O_TMPFILE") << "openat O_TMPFILE" << EOPNOTSUPP << 1 << "" << 0 << true;
         // Como en FAT: ni permisos ni dueños. No es un fallo (los permisos los copia libacl).
-        QTest::newRow("fchmod ENOSYS, tolerado") << "fchmod" << ENOSYS << 1 << "" << 0
-                                                 << true;
-        QTest::newRow("fchown EPERM, tolerado") << "fchown" << EPERM << 1 << "" << 0
-                                                << true;
+        QTest::newRow("fchmod ENOSYS, tolerado") << "fchmod" << ENOSYS << 1 << "" << 0 << true;
+        QTest::newRow("fchown EPERM, tolerado") << "fchown" << EPERM << 1 << "" << 0 << true;
     }
     void fallo_de_una_operacion() {
         QFETCH(QString, operacion);

@@ -3,7 +3,8 @@
 // Una línea acaba en LF, en CRLF o en un CR suelto; ningún carácter de fin de línea queda en
 // su texto, y un fin de línea al final del fichero no abre otra línea vacía. Los campos son las
 // rachas de bytes que no son espacio (0x20) ni fin de línea: el tabulador es parte de un campo.
-// Los bytes se entregan tal cual, sin decodificar.
+// Los bytes se entregan tal cual, sin decodificar. Los bloques los lee del sistema
+// Origen_abierto (sistema/origen.h); aquí sólo se recorren.
 #pragma once
 
 #include <sys/stat.h>

@@ -49,7 +49,8 @@ void Escritor_destino::Hilo_escritura() {
         bloqueo.unlock();
         int error = 0;
         while (n > 0) {
-            const ssize_t escritos = Sistema_ficheros().Escribir(fichero_.Fd(), datos, static_cast<size_t>(n));
+            const ssize_t escritos =
+                Sistema_ficheros().Escribir(fichero_.Fd(), datos, static_cast<size_t>(n));
             if (escritos < 0 && errno == EINTR) continue;
             if (escritos <= 0) {
                 error = escritos < 0 ? errno : ENOSPC;

@@ -2,10 +2,10 @@
 // toma el nombre del destino al confirmarlo: hasta entonces, el fichero que ya tuviera ese
 // nombre sigue intacto, y si algo falla o se interrumpe no queda nada.
 //
-// La ruta del destino la resuelve el sistema una sola vez (sistema/resolver_destino.h): la carpeta queda
-// abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se siguen
-// como los sigue el sistema y nunca se escribe en otro sitio que el comprobado; sólo se usan el
-// descriptor de la carpeta y el último nombre, así que vale también en carpetas más hondas que
+// La ruta del destino la resuelve el sistema una sola vez (sistema/resolver_destino.h): la carpeta
+// queda abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se
+// siguen como los sigue el sistema y nunca se escribe en otro sitio que el comprobado; sólo se usan
+// el descriptor de la carpeta y el último nombre, así que vale también en carpetas más hondas que
 // PATH_MAX. Un temporal con nombre está bloqueado mientras se usa, para que otra conversión no
 // lo tome por abandonado (sistema/temporales.h). Un destino que es un dispositivo de
 // caracteres o una tubería con nombre (/dev/null, /dev/stdout, un FIFO) se escribe en su sitio,
@@ -114,7 +114,7 @@ class Escritor_destino {
     const char* pendiente_ = nullptr;  // bloque entregado y aún sin escribir
     qsizetype largo_pendiente_ = 0;
     qint64 desplazamiento_pendiente_ = 0;
-    QString error_;  // la razón del primer fallo del hilo de escritura
+    QString error_;         // la razón del primer fallo del hilo de escritura
     int codigo_error_ = 0;  // y su código del sistema
     bool terminar_ = false;
     std::thread hilo_;

@@ -27,9 +27,10 @@ void Escritor_destino::Abrir() {
             en_curso_ = true;
         }
         // Un dispositivo o una tubería se escribe en su sitio: no se puede reemplazar.
-        fichero_ = destino_.heredado ? std::move(destino_.flujo)
-                                     : Descriptor(Sistema_ficheros().Abrir_en(carpeta, destino_.nombre.c_str(),
-                                                           O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        fichero_ = destino_.heredado
+                       ? std::move(destino_.flujo)
+                       : Descriptor(Sistema_ficheros().Abrir_en(carpeta, destino_.nombre.c_str(),
+                                                                O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (fichero_.Fd() < 0) no_se_puede(errno);
         return;
     }
@@ -43,7 +44,8 @@ void Escritor_destino::Abrir() {
         registro.Empezar_destino();
         en_curso_ = true;
         // Sin nombre, si el sistema de ficheros lo admite: si el proceso muere, no queda.
-        fichero_ = Descriptor(Sistema_ficheros().Abrir_en(carpeta, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modo));
+        fichero_ = Descriptor(
+            Sistema_ficheros().Abrir_en(carpeta, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modo));
         sin_nombre_ = fichero_.Fd() >= 0;
     }
     // Sin nombre, nadie más lo alcanza: el cerrojo no puede llegar tarde, y ya lo lleva cuando
@@ -54,8 +56,8 @@ void Escritor_destino::Abrir() {
         {
             Registro_temporales registro;
             if (registro.Abandonados()) no_se_puede(EINTR);
-            fichero_ = Descriptor(
-                Sistema_ficheros().Abrir_en(carpeta, nombre.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modo));
+            fichero_ = Descriptor(Sistema_ficheros().Abrir_en(
+                carpeta, nombre.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, modo));
             if (fichero_.Fd() < 0) {
                 if (errno == EEXIST) continue;
                 break;
@@ -99,8 +101,8 @@ bool Escritor_destino::Nombrar_temporal() {
     const std::string enlace = "/proc/self/fd/" + std::to_string(fichero_.Fd());
     for (int intento = 0; intento < 100; ++intento) {
         const std::string nombre = Nombre_temporal();
-        if (Sistema_ficheros().Enlazar_en(AT_FDCWD, enlace.c_str(), destino_.carpeta.Fd(), nombre.c_str(),
-                     AT_SYMLINK_FOLLOW) == 0) {
+        if (Sistema_ficheros().Enlazar_en(AT_FDCWD, enlace.c_str(), destino_.carpeta.Fd(),
+                                          nombre.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             temporal_ = nombre;
             registro.Anotar(destino_.carpeta.Fd(), temporal_);
             return true;
@@ -127,8 +129,8 @@ void Escritor_destino::Confirmar() {
     {
         Registro_temporales registro;
         if (registro.Abandonados()) Fallar_confirmacion(EINTR);
-        if (Sistema_ficheros().Renombrar_en(destino_.carpeta.Fd(), temporal_.c_str(), destino_.carpeta.Fd(),
-                       destino_.nombre.c_str()) != 0)
+        if (Sistema_ficheros().Renombrar_en(destino_.carpeta.Fd(), temporal_.c_str(),
+                                            destino_.carpeta.Fd(), destino_.nombre.c_str()) != 0)
             Fallar_confirmacion(errno);
         registro.Quitar(destino_.carpeta.Fd(), temporal_);
         temporal_.clear();
@@ -141,9 +143,10 @@ void Escritor_destino::Confirmar() {
     // «terminado» puede devolver el destino anterior, o ninguno. Una carpeta que no se deja
     // leer, o un sistema de ficheros que no lleva carpetas a disco, no lo permite: se da por
     // bueno lo que ya hizo el rename.
-    const Descriptor carpeta(
-        Sistema_ficheros().Abrir_en(destino_.carpeta.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (carpeta.Fd() >= 0 && Sistema_ficheros().Llevar_a_disco(carpeta.Fd()) != 0 && errno != EINVAL && errno != ENOTSUP)
+    const Descriptor carpeta(Sistema_ficheros().Abrir_en(destino_.carpeta.Fd(), ".",
+                                                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (carpeta.Fd() >= 0 && Sistema_ficheros().Llevar_a_disco(carpeta.Fd()) != 0 &&
+        errno != EINVAL && errno != ENOTSUP)
         Fallar(QStringLiteral("El fichero de destino «%1» ya tiene el contenido nuevo, pero no se "
                               "puede asegurar en el disco su entrada en la carpeta: %2.")
                    .arg(destino_.ruta, Razon_del_sistema(errno)));

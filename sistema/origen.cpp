@@ -59,8 +59,7 @@ int Origen_abierto::Adoptar(Descriptor fichero) {
 }
 
 int Origen_abierto::Preparar() {
-    if (fichero_.Fd() < 0 || Sistema_ficheros().Estado(fichero_.Fd(), &estado_) != 0)
-        return errno;
+    if (fichero_.Fd() < 0 || Sistema_ficheros().Estado(fichero_.Fd(), &estado_) != 0) return errno;
     largo_conocido_ = S_ISREG(estado_.st_mode) && Tamano_es_su_largo(fichero_.Fd());
     // Una tubería crece hasta el tamaño del bloque de lectura: quien escribe en ella se adelanta
     // más y cada lectura trae más, con menos cambios entre los dos procesos. Si el sistema no lo

@@ -28,11 +28,12 @@ void Escritor_destino::Copiar_permisos() {
     // fallo; lo que no se puede es acabar dando más acceso que el fichero anterior.
     bool copiados = false;
     bool con_acl = true;  // el anterior tiene, o puede tener, una ACL más allá de los permisos
-    Descriptor anterior(Sistema_ficheros().Abrir_en(destino_.carpeta.Fd(), destino_.nombre.c_str(),
-                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Descriptor anterior(
+        Sistema_ficheros().Abrir_en(destino_.carpeta.Fd(), destino_.nombre.c_str(),
+                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat leido {};
-    if (anterior.Fd() >= 0 && Sistema_ficheros().Estado(anterior.Fd(), &leido) == 0 && leido.st_dev == viejo.st_dev &&
-        leido.st_ino == viejo.st_ino) {
+    if (anterior.Fd() >= 0 && Sistema_ficheros().Estado(anterior.Fd(), &leido) == 0 &&
+        leido.st_dev == viejo.st_dev && leido.st_ino == viejo.st_ino) {
         const int extendida = acl_extended_fd(anterior.Fd());
         con_acl = extendida > 0 || (extendida < 0 && errno != ENOTSUP && errno != ENOSYS);
         copiados = perm_copy_fd(nullptr, anterior.Fd(), nullptr, nuevo, nullptr) == 0;
@@ -45,7 +46,8 @@ void Escritor_destino::Copiar_permisos() {
     mode_t limite = 07777;
     if (!copiados && con_acl) limite = 07000 | S_IRWXU;
     struct stat ahora {};
-    if (Sistema_ficheros().Estado(nuevo, &ahora) == 0 && ahora.st_gid != viejo.st_gid) limite &= ~S_IRWXG;
+    if (Sistema_ficheros().Estado(nuevo, &ahora) == 0 && ahora.st_gid != viejo.st_gid)
+        limite &= ~S_IRWXG;
     const mode_t modo = viejo.st_mode & limite;
     // También vuelve a poner los bits de setuid y setgid, si la ACL los borró.
     (void)Sistema_ficheros().Cambiar_permisos(nuevo, modo);

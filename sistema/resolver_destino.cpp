@@ -43,7 +43,8 @@ int Carpeta_y_nombre(QByteArray camino, Descriptor& carpeta, std::string& nombre
         const QByteArray arriba = barra < 0    ? QByteArray(".")
                                   : barra == 0 ? QByteArray("/")
                                                : camino.left(barra);
-        Descriptor abierta(Sistema_ficheros().Abrir_en(base, arriba.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        Descriptor abierta(Sistema_ficheros().Abrir_en(base, arriba.constData(),
+                                                       O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (abierta.Fd() < 0) return errno;
         carpeta = std::move(abierta);
         base = carpeta.Fd();
@@ -122,8 +123,9 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
         // escriba en él después.
         const int heredado = Descriptor_nombrado(bytes);
         struct stat propio {};
-        if (S_ISREG(d.estado.st_mode) && heredado >= 0 && Sistema_ficheros().Estado(heredado, &propio) == 0 &&
-            propio.st_dev == d.estado.st_dev && propio.st_ino == d.estado.st_ino) {
+        if (S_ISREG(d.estado.st_mode) && heredado >= 0 &&
+            Sistema_ficheros().Estado(heredado, &propio) == 0 && propio.st_dev == d.estado.st_dev &&
+            propio.st_ino == d.estado.st_ino) {
             const int modo = ::fcntl(heredado, F_GETFL);
             if (modo < 0 || (modo & O_ACCMODE) == O_RDONLY)
                 Fallar(QStringLiteral("No se puede escribir en el fichero de destino «%1»: está "
@@ -139,7 +141,8 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
             // Un flujo se escribe en su sitio: se abre otra vez el mismo objeto, sin volver a
             // resolver la ruta.
             d.tipo = Destino_resuelto::Tipo::Flujo;
-            d.carpeta = Descriptor(Sistema_ficheros().Abrir("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            d.carpeta = Descriptor(
+                Sistema_ficheros().Abrir("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC));
             if (d.carpeta.Fd() < 0) no_se_puede(errno);
             d.nombre = std::to_string(objeto.Fd());
             d.flujo = std::move(objeto);
@@ -166,8 +169,8 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     // Lo que hay con ese nombre en esa carpeta debe ser lo que se resolvió; si alguien cambió
     // algo entretanto, no se escribe.
     struct stat ahora {};
-    const bool existe =
-        Sistema_ficheros().Estado_en(d.carpeta.Fd(), d.nombre.c_str(), &ahora, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool existe = Sistema_ficheros().Estado_en(d.carpeta.Fd(), d.nombre.c_str(), &ahora,
+                                                     AT_SYMLINK_NOFOLLOW) == 0;
     if (existe != (d.tipo == Destino_resuelto::Tipo::Fichero) ||
         (existe && (ahora.st_dev != d.estado.st_dev || ahora.st_ino != d.estado.st_ino)))
         Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: ha cambiado mientras "

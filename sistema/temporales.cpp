@@ -39,7 +39,8 @@ int Destinos_hechos = 0;
 // trabajo del proceso ya estaba hecho (todos los destinos anunciados con su nombre).
 bool Abandonar_bloqueado() {
     Abandonado = true;
-    for (const auto& [carpeta, nombre] : Anotados) Sistema_ficheros().Borrar_en(carpeta, nombre.c_str(), 0);
+    for (const auto& [carpeta, nombre] : Anotados)
+        Sistema_ficheros().Borrar_en(carpeta, nombre.c_str(), 0);
     Anotados.clear();
     return Destinos_en_curso == 0 && Destinos_hechos >= Destinos_anunciados;
 }
@@ -70,7 +71,8 @@ bool Bloquear_temporal(int fd, int carpeta, const std::string& nombre) {
     struct stat abierto {};
     struct stat nombrado {};
     return Sistema_ficheros().Estado(fd, &abierto) == 0 &&
-           Sistema_ficheros().Estado_en(carpeta, nombre.c_str(), &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
+           Sistema_ficheros().Estado_en(carpeta, nombre.c_str(), &nombrado, AT_SYMLINK_NOFOLLOW) ==
+               0 &&
            abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
 }
 
@@ -83,7 +85,8 @@ void Retirar_temporales_abandonados(int carpeta) {
         std::lock_guard bloqueo(cerrojo);
         if (!vistas.insert({estado.st_dev, estado.st_ino}).second) return;
     }
-    const int lectura = Sistema_ficheros().Abrir_en(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int lectura =
+        Sistema_ficheros().Abrir_en(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lectura < 0) return;
     DIR* const entradas = ::fdopendir(lectura);
     if (entradas == nullptr) {
@@ -100,11 +103,12 @@ void Retirar_temporales_abandonados(int carpeta) {
         const int sin_esperas = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         Descriptor fichero(Sistema_ficheros().Abrir_en(carpeta, nombre, O_RDONLY | sin_esperas));
         if (fichero.Fd() < 0 && errno == EACCES)
-            fichero = Descriptor(Sistema_ficheros().Abrir_en(carpeta, nombre, O_WRONLY | sin_esperas));
+            fichero =
+                Descriptor(Sistema_ficheros().Abrir_en(carpeta, nombre, O_WRONLY | sin_esperas));
         struct stat abierto {};
         struct stat nombrado {};
-        if (fichero.Fd() < 0 || Sistema_ficheros().Estado(fichero.Fd(), &abierto) != 0 || !S_ISREG(abierto.st_mode) ||
-            ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
+        if (fichero.Fd() < 0 || Sistema_ficheros().Estado(fichero.Fd(), &abierto) != 0 ||
+            !S_ISREG(abierto.st_mode) || ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
             continue;
         // Con el cerrojo tomado, el nombre tiene que llevar aún a ese mismo fichero.
         if (Sistema_ficheros().Estado_en(carpeta, nombre, &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
