@@ -33,6 +33,7 @@
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
 #include "sistema/razones.h"
+#include "sistema/senales.h"
 #include "sistema/temporales.h"
 
 namespace {

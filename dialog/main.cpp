@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sistema/senales.h"
 #include "sistema/temporales.h"
 #include "dialog/userform1.h"
 #include "toolkit/herramientas.h"

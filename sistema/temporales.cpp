@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -123,31 +120,6 @@ void Abandonar_temporales() {
     (void)Abandonar_bloqueado();
 }
 
-void Atender_senales_de_fin(void (*antes_de_salir)()) {
-    signal(SIGXFSZ, SIG_IGN);
-    // Escribir en una tubería sin lector es un error EPIPE, no la muerte del proceso: un
-    // mensaje que nadie lee no detiene las conversiones (quien llama decide cómo acabar).
-    signal(SIGPIPE, SIG_IGN);
-    sigset_t senales;
-    sigemptyset(&senales);
-    for (const int senal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&senales, senal);
-    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
-    std::thread([senales, antes_de_salir] {
-        int senal = 0;
-        while (sigwait(&senales, &senal) != 0) {
-        }
-        bool hecho;
-        {
-            // Con el registro bloqueado, ningún destino puede tomar su nombre a la vez: o lo
-            // tomó antes, y cuenta como hecho, o ya no lo tomará.
-            std::lock_guard bloqueo(Cerrojo);
-            hecho = Abandonar_bloqueado();
-        }
-        if (antes_de_salir != nullptr) antes_de_salir();
-        _exit(hecho ? 0 : 128 + senal);
-    }).detach();
-}
-
 void Anunciar_destinos(int n) {
     std::lock_guard bloqueo(Cerrojo);
     Destinos_anunciados = n;
@@ -169,6 +141,10 @@ void Registro_temporales::Quitar(int carpeta, const std::string& nombre) {
 
 void Registro_temporales::Empezar_destino() {
     ++Destinos_en_curso;
+}
+
+bool Registro_temporales::Abandonar() {
+    return Abandonar_bloqueado();
 }
 
 void Registro_temporales::Acabar_destino(bool hecho) {
