@@ -196,6 +196,9 @@ class Fallos_sistema_test : public QObject {
             QVERIFY2(mensaje.isEmpty(), qPrintable(mensaje));
         } else {
             QVERIFY2(mensaje.contains(causa), qPrintable(mensaje));
+            // El mensaje nombra el fichero en que falló.
+            const QString fichero = operacion == "read" ? Ruta("origen.asc") : destino;
+            QVERIFY2(mensaje.contains("«" + fichero + "»"), qPrintable(mensaje));
             if (razon != 0)
                 QVERIFY2(mensaje.contains(tesmalo::Razon_del_sistema(razon)), qPrintable(mensaje));
         }
