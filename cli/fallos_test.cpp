@@ -378,24 +378,6 @@ class Fallos_test : public QObject {
     }
     void nombres_que_no_son_texto() { Caso_bash(); }
 
-    // Un fallo al llevar el temporal a disco es un fallo: sin destino nuevo, el viejo intacto.
-    void fallo_al_llevar_a_disco_data() {
-        Columnas_bash();
-        for (const char* llamada : {"fdatasync", "sync_file_range"})
-            QTest::newRow(llamada)
-                << "echo viejo > d.txt"
-                << QStringLiteral("strace -f -o /dev/null -e inject=%1:error=EIO "
-                                  "\"$CLI\" -q src.asc d.txt").arg(llamada)
-                << 1 << "«d.txt»" << "[ \"$(cat d.txt)\" = viejo ] && " + Solo("d.txt otro.asc ref.txt src.asc");
-        // Tras renombrar, la carpeta también se lleva a disco: si no se puede, el destino ya es
-        // el nuevo, pero no se da por terminado.
-        QTest::newRow("fsync de la carpeta")
-            << "echo viejo > d.txt"
-            << "strace -f -o /dev/null -e inject=fsync:error=EIO \"$CLI\" -q src.asc d.txt" << 1
-            << "«d.txt»" << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
-    }
-    void fallo_al_llevar_a_disco() { Caso_bash(); }
-
     // Un origen que sólo se puede leer una vez (una tubería, «-», un FIFO) se lee una sola vez:
     // la exploración guarda lo que consume de él y la conversión lo lee después, seguido del
     // resto. «-» como destino es la salida estándar.

@@ -31,12 +31,13 @@
 
 #include "cli/barra.h"
 #include "cli/lote.h"
-#include "conversion/lector.h"
-#include "conversion/temporales.h"
 #include "conversion/transformar.h"
 #include "fields/numero.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
+#include "sistema/razones.h"
+#include "sistema/senales.h"
+#include "sistema/temporales.h"
 
 namespace {
 

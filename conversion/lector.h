@@ -3,7 +3,8 @@
 // Una línea acaba en LF, en CRLF o en un CR suelto; ningún carácter de fin de línea queda en
 // su texto, y un fin de línea al final del fichero no abre otra línea vacía. Los campos son las
 // rachas de bytes que no son espacio (0x20) ni fin de línea: el tabulador es parte de un campo.
-// Los bytes se entregan tal cual, sin decodificar.
+// Los bytes se entregan tal cual, sin decodificar. Los bloques los lee del sistema
+// Origen_abierto (sistema/origen.h); aquí sólo se recorren.
 #pragma once
 
 #include <sys/stat.h>
@@ -16,29 +17,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "conversion/descriptor.h"
 #include "conversion/escaner.h"
+#include "sistema/descriptor.h"
+#include "sistema/origen.h"
+#include "sistema/razones.h"
 
 namespace tesmalo {
-
-// Lanza std::runtime_error con el mensaje (en UTF-8).
-[[noreturn]] void Fallar(const QString& mensaje);
-
-// La razón del sistema para el código de error `error`, en español: la de Qt si la traduce; si
-// no, la de la biblioteca de C en español si el sistema tiene sus textos, aunque el entorno del
-// proceso esté en otro idioma o en C, para que el mensaje entero esté en un solo idioma.
-QString Razon_del_sistema(int error);
-
-// Un nombre de fichero o de carpeta que no es texto válido en la codificación del sistema se
-// ve (en un selector de ficheros, por ejemplo) con U+FFFD en lugar de sus bytes, y esa ruta
-// abriría otro fichero o ninguno. Lanza si algún tramo de `ruta` con U+FFFD se ve igual que un
-// nombre de su carpeta con otros bytes, o si esa carpeta no se puede leer; `que` dice qué es la
-// ruta en el mensaje («fichero de origen», «fichero de destino»).
-void Comprobar_nombre_legible(const QString& ruta, const QString& que);
-
-// Un texto de fichero para citarlo en un mensaje: leído en la codificación del sistema, como
-// mucho `largo` caracteres y con los de control a la vista como «\xNN».
-QString Citar(std::string_view texto, qsizetype largo = 40);
 
 // El primer y el último campo de una línea, como los daría Separar_campos con " ". Una línea
 // vacía o de sólo espacios tiene un único campo vacío. Un campo de más de Largo_maximo bytes se
@@ -49,18 +33,13 @@ struct Extremos {
     bool primero_largo = false, ultimo_largo = false;
 };
 
-// Verdadero si `a` y `b` son el mismo fichero: el mismo dispositivo y nodo, o, visto por dos
-// caminos que dan otro dispositivo (un montaje overlay y su carpeta de arriba o de abajo), el
-// mismo número de nodo con el mismo tamaño y la misma hora de modificación al nanosegundo.
-bool Mismo_fichero(const struct stat& a, const struct stat& b);
-
 class Lector_origen {
   public:
     static constexpr qsizetype Tamano_predeterminado = 1 << 20;
 
     // Lo más que guarda Retener: la cabecera de un origen que sólo se lee una vez cabe de
     // sobra, y la memoria del proceso sigue acotada con cualquier entrada.
-    static constexpr qsizetype Retenido_maximo = 16 << 20;
+    static constexpr qsizetype Retenido_maximo = Origen_abierto::Retenido_maximo;
 
     // Abre `ruta` para leer; lanza si no se puede o si es una carpeta.
     explicit Lector_origen(const QString& ruta, qsizetype tamano_bloque = Tamano_predeterminado);
@@ -71,7 +50,7 @@ class Lector_origen {
 
     // Verdadero si el origen no es un fichero normal (una tubería, un FIFO, un dispositivo):
     // lo leído ya no se puede volver a leer de él.
-    bool Se_lee_una_vez() const { return !S_ISREG(estado_.st_mode); }
+    bool Se_lee_una_vez() const { return origen_.Se_lee_una_vez(); }
     // Antes de leer nada: guarda todo lo que se lea desde ahora, para que Volver_al_principio
     // lo entregue otra vez en un origen que se lee una vez. Leer más de Retenido_maximo bytes
     // así es un error que pide las cuentas, para no tener que leer tanto dos veces.
@@ -83,7 +62,7 @@ class Lector_origen {
 
     const QString& Ruta() const { return ruta_; }
     // Lo que dice el sistema del fichero abierto (su fstat al abrirlo).
-    const struct stat& Estado() const { return estado_; }
+    const struct stat& Estado() const { return origen_.Estado(); }
     // Número (desde 1) de la línea que se está leyendo o que se leerá a continuación.
     qint64 Linea() const { return lineas_terminadas_ + 1; }
 
@@ -214,27 +193,15 @@ class Lector_origen {
     // que fabrica el núcleo, cuyo tamaño no es su largo.
     bool Rellenar();
 
-    // Termina de abrir: comprueba el descriptor y prepara el búfer.
-    void Abrir();
-    // Rellenar de lo guardado por Retener, tras Volver_al_principio; falso si no queda nada.
-    bool Reproducir();
+    // Termina de abrir: dice por qué no se pudo (`error`) o si es una carpeta.
+    void Abrir(int error);
 
     QString ruta_;
-    Descriptor fichero_;
-    // Lo guardado desde Retener y cuánto de ello se ha vuelto a entregar; `reteniendo_` sólo
-    // mientras se guarda, `reproduciendo_` sólo mientras se vuelve a entregar.
-    std::string retenido_;
-    std::size_t reproducido_ = 0;
-    bool reteniendo_ = false;
-    bool reproduciendo_ = false;
-    qsizetype tamano_bloque_;
-    std::unique_ptr<char[]> bufer_;
+    // La lectura del sistema: `p_` y `fin_` señalan el bloque que dio.
+    Origen_abierto origen_;
     const char* p_ = nullptr;
     const char* fin_ = nullptr;
     qint64 lineas_terminadas_ = 0;
-    struct stat estado_ {};
-    qint64 bytes_leidos_ = 0;
-    bool largo_conocido_ = false;  // se espera leer estado_.st_size bytes
 };
 
 }  // namespace tesmalo

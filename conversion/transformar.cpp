@@ -1,14 +1,13 @@
 #include "conversion/transformar.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "conversion/cabecera.h"
-#include "conversion/escritor.h"
 #include "conversion/lector.h"
+#include "sistema/escritor.h"
+#include "sistema/razones.h"
+#include "sistema/resolver_destino.h"
 
 namespace tesmalo {
 namespace {
@@ -21,26 +20,6 @@ void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& de
     if (Mismo_fichero(origen.Estado(), destino.estado))
         Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen.")
                    .arg(destino.ruta));
-}
-
-// La salida estándar como destino: un flujo que se escribe por una copia de su descriptor, tal
-// como está abierto (sin abrirlo otra vez: una tubería sin lector no deja abrirla para escribir
-// y otra que sí lo tiene podría no ser la misma).
-Destino_resuelto Resolver_salida_estandar() {
-    Destino_resuelto d;
-    d.ruta = QStringLiteral("-");
-    d.tipo = Destino_resuelto::Tipo::Flujo;
-    d.heredado = true;
-    d.flujo = Descriptor(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
-    const int modo = d.flujo.Fd() < 0 ? -1 : ::fcntl(d.flujo.Fd(), F_GETFL);
-    if (modo < 0 || ::fstat(d.flujo.Fd(), &d.estado) != 0)
-        Fallar(QStringLiteral("No se puede escribir en la salida estándar: %1.")
-                   .arg(Razon_del_sistema(errno)));
-    if ((modo & O_ACCMODE) == O_RDONLY)
-        Fallar(
-            QStringLiteral("No se puede escribir en la salida estándar: está abierta sólo "
-                           "para leer."));
-    return d;
 }
 
 // La conversión desde que se resuelve el destino (con `resolver`), tras Indicar_inicio.

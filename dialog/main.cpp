@@ -9,7 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "conversion/temporales.h"
+#include "sistema/senales.h"
+#include "sistema/temporales.h"
 #include "dialog/userform1.h"
 #include "toolkit/herramientas.h"
 

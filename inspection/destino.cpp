@@ -1,6 +1,6 @@
 #include "inspection/destino.h"
 
-#include "conversion/lector.h"
+#include "sistema/razones.h"
 
 namespace tesmalo {
 

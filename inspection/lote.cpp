@@ -19,9 +19,11 @@
 #include <thread>
 #include <vector>
 
-#include "conversion/descriptor.h"
+#include "sistema/descriptor.h"
 #include "conversion/lector.h"
-#include "conversion/temporales.h"
+#include "sistema/origen.h"
+#include "sistema/razones.h"
+#include "sistema/temporales.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
 

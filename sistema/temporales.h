@@ -48,17 +48,6 @@ void Retirar_temporales_abandonados(int carpeta);
 // que sigan en marcha fallarán al llegar al final.
 void Abandonar_temporales();
 
-// Prepara el proceso para que una señal de fin no deje nada a medias: Ctrl+C (SIGINT), SIGTERM
-// y el cierre del terminal o de la sesión (SIGHUP) se atienden en un hilo propio, que retira los
-// temporales, llama a `antes_de_salir` (si se da) y sale en el acto con 128 + la señal, como
-// esperan los intérpretes de órdenes; pasar un límite de tamaño de fichero (ulimit -f) es un
-// error de escritura con su razón, no una muerte sin mensaje; y escribir en una tubería sin
-// lector es un error EPIPE, no la muerte por SIGPIPE. Una señal que llega cuando todos los
-// destinos anunciados (Anunciar_destinos) ya tienen su nombre no interrumpe nada: el proceso
-// sale igual en el acto, pero con 0, porque su trabajo está hecho. Se llama al empezar main,
-// antes de crear ningún hilo, para que las señales queden bloqueadas en todos los demás.
-void Atender_senales_de_fin(void (*antes_de_salir)() = nullptr);
-
 // El trabajo del proceso son `n` destinos; si no se llama, uno. Un destino cuenta como hecho
 // cuando toma su nombre (un flujo, cuando se cierra sin error).
 void Anunciar_destinos(int n);
@@ -76,6 +65,10 @@ class Registro_temporales {
     // Un destino empieza a escribirse, y deja de escribirse: `hecho` si tomó su nombre.
     void Empezar_destino();
     void Acabar_destino(bool hecho);
+    // Lo que hace Abandonar_temporales, y dice si el trabajo del proceso ya estaba hecho:
+    // todos los destinos anunciados con su nombre y ninguno a medias. Ningún destino puede
+    // tomar su nombre a la vez: o lo tomó antes, y cuenta como hecho, o ya no lo tomará.
+    bool Abandonar();
 
   private:
     std::unique_lock<std::mutex> bloqueo_;

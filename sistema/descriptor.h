@@ -1,9 +1,9 @@
-// Un descriptor de fichero que se cierra al destruirse.
+// Un descriptor de fichero que se cierra al destruirse (por Sistema_ficheros).
 #pragma once
 
-#include <unistd.h>
-
 #include <utility>
+
+#include "sistema/ficheros.h"
 
 namespace tesmalo {
 
@@ -20,7 +20,7 @@ class Descriptor {
     int Fd() const { return fd_; }
     // Cierra y devuelve lo que devolvió close (0 si ya estaba cerrado). Tras un close fallido
     // el descriptor ya no vale: no se repite.
-    int Cerrar() { return fd_ < 0 ? 0 : ::close(std::exchange(fd_, -1)); }
+    int Cerrar() { return fd_ < 0 ? 0 : Sistema_ficheros().Cerrar(std::exchange(fd_, -1)); }
 
   private:
     int fd_ = -1;

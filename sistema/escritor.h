@@ -2,12 +2,12 @@
 // toma el nombre del destino al confirmarlo: hasta entonces, el fichero que ya tuviera ese
 // nombre sigue intacto, y si algo falla o se interrumpe no queda nada.
 //
-// La ruta del destino la resuelve el sistema una sola vez (Resolver_destino): la carpeta queda
-// abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se siguen
-// como los sigue el sistema y nunca se escribe en otro sitio que el comprobado; sólo se usan el
-// descriptor de la carpeta y el último nombre, así que vale también en carpetas más hondas que
+// La ruta del destino la resuelve el sistema una sola vez (sistema/resolver_destino.h): la carpeta
+// queda abierta y el temporal se crea y se renombra en ella, así que los enlaces simbólicos se
+// siguen como los sigue el sistema y nunca se escribe en otro sitio que el comprobado; sólo se usan
+// el descriptor de la carpeta y el último nombre, así que vale también en carpetas más hondas que
 // PATH_MAX. Un temporal con nombre está bloqueado mientras se usa, para que otra conversión no
-// lo tome por abandonado (conversion/temporales.h). Un destino que es un dispositivo de
+// lo tome por abandonado (sistema/temporales.h). Un destino que es un dispositivo de
 // caracteres o una tubería con nombre (/dev/null, /dev/stdout, un FIFO) se escribe en su sitio,
 // como un flujo, sin temporal; y también un fichero normal que quien llama ya tiene abierto y
 // nombra por su descriptor (/dev/stdout, /dev/fd/N): se escribe por ese descriptor, donde está
@@ -29,32 +29,10 @@
 #include <thread>
 #include <utility>
 
-#include "conversion/descriptor.h"
+#include "sistema/descriptor.h"
+#include "sistema/resolver_destino.h"
 
 namespace tesmalo {
-
-// Lo que el sistema dice de una ruta de destino, resuelta una vez, antes de convertir.
-struct Destino_resuelto {
-    enum class Tipo { Nuevo, Fichero, Flujo };
-    QString ruta;           // como la dio quien llama, para los mensajes
-    Descriptor carpeta;     // la carpeta en que el sistema resolvió la ruta (O_PATH)
-    std::string nombre;     // el nombre del fichero dentro de esa carpeta
-    Descriptor flujo;       // un flujo, tal como se resolvió (O_PATH); `carpeta` y `nombre` lo
-                            // nombran en /proc/self/fd para abrirlo de nuevo para escribir
-    bool heredado = false;  // `flujo` es ya un descriptor de quien llama abierto para escribir
-                            // (un fichero normal nombrado como /dev/stdout o /dev/fd/N)
-    Tipo tipo = Tipo::Nuevo;
-    struct stat estado {};  // del fichero al que lleva la ruta, si existe
-};
-
-// Resuelve `ruta` como la resuelve el sistema al abrirla, enlaces simbólicos incluidos. Lanza si
-// está vacía, si un enlace no se puede seguir (colgado de una carpeta que no existe, un bucle,
-// demasiados niveles), si su carpeta no existe o si lleva a algo que no sea un fichero normal,
-// un dispositivo de caracteres o una tubería con nombre (una carpeta, un zócalo, un dispositivo
-// de bloques). Para un fichero normal, lanza también si su carpeta no deja crear el temporal y
-// darle después el nombre del destino (una carpeta de sólo lectura, o una con el bit «sticky»
-// de otro usuario y un fichero ajeno). No crea ni cambia nada.
-Destino_resuelto Resolver_destino(const QString& ruta);
 
 class Escritor_destino {
   public:
@@ -136,7 +114,7 @@ class Escritor_destino {
     const char* pendiente_ = nullptr;  // bloque entregado y aún sin escribir
     qsizetype largo_pendiente_ = 0;
     qint64 desplazamiento_pendiente_ = 0;
-    QString error_;  // la razón del primer fallo del hilo de escritura
+    QString error_;         // la razón del primer fallo del hilo de escritura
     int codigo_error_ = 0;  // y su código del sistema
     bool terminar_ = false;
     std::thread hilo_;

@@ -1,9 +1,7 @@
-#include "conversion/temporales.h"
+#include "sistema/temporales.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,11 +11,11 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "conversion/descriptor.h"
+#include "sistema/descriptor.h"
+#include "sistema/ficheros.h"
 
 namespace tesmalo {
 namespace {
@@ -38,7 +36,8 @@ int Destinos_hechos = 0;
 // trabajo del proceso ya estaba hecho (todos los destinos anunciados con su nombre).
 bool Abandonar_bloqueado() {
     Abandonado = true;
-    for (const auto& [carpeta, nombre] : Anotados) ::unlinkat(carpeta, nombre.c_str(), 0);
+    for (const auto& [carpeta, nombre] : Anotados)
+        Sistema_ficheros().Borrar_en(carpeta, nombre.c_str(), 0);
     Anotados.clear();
     return Destinos_en_curso == 0 && Destinos_hechos >= Destinos_anunciados;
 }
@@ -68,25 +67,27 @@ bool Bloquear_temporal(int fd, int carpeta, const std::string& nombre) {
     if (r != 0 || nombre.empty()) return true;
     struct stat abierto {};
     struct stat nombrado {};
-    return ::fstat(fd, &abierto) == 0 &&
-           ::fstatat(carpeta, nombre.c_str(), &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
+    return Sistema_ficheros().Estado(fd, &abierto) == 0 &&
+           Sistema_ficheros().Estado_en(carpeta, nombre.c_str(), &nombrado, AT_SYMLINK_NOFOLLOW) ==
+               0 &&
            abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
 }
 
 void Retirar_temporales_abandonados(int carpeta) {
     struct stat estado {};
-    if (::fstat(carpeta, &estado) != 0) return;
+    if (Sistema_ficheros().Estado(carpeta, &estado) != 0) return;
     {
         static std::mutex cerrojo;
         static std::set<std::pair<dev_t, ino_t>> vistas;
         std::lock_guard bloqueo(cerrojo);
         if (!vistas.insert({estado.st_dev, estado.st_ino}).second) return;
     }
-    const int lectura = ::openat(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int lectura =
+        Sistema_ficheros().Abrir_en(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lectura < 0) return;
     DIR* const entradas = ::fdopendir(lectura);
     if (entradas == nullptr) {
-        ::close(lectura);
+        Sistema_ficheros().Cerrar(lectura);
         return;
     }
     while (const dirent* entrada = ::readdir(entradas)) {
@@ -97,18 +98,19 @@ void Retirar_temporales_abandonados(int carpeta) {
         // Sin seguir enlaces y sin esperar (por si entretanto es una tubería). Basta con poder
         // leerlo o escribirlo: el cerrojo compartido choca con el exclusivo de su conversión.
         const int sin_esperas = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-        Descriptor fichero(::openat(carpeta, nombre, O_RDONLY | sin_esperas));
+        Descriptor fichero(Sistema_ficheros().Abrir_en(carpeta, nombre, O_RDONLY | sin_esperas));
         if (fichero.Fd() < 0 && errno == EACCES)
-            fichero = Descriptor(::openat(carpeta, nombre, O_WRONLY | sin_esperas));
+            fichero =
+                Descriptor(Sistema_ficheros().Abrir_en(carpeta, nombre, O_WRONLY | sin_esperas));
         struct stat abierto {};
         struct stat nombrado {};
-        if (fichero.Fd() < 0 || ::fstat(fichero.Fd(), &abierto) != 0 || !S_ISREG(abierto.st_mode) ||
-            ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
+        if (fichero.Fd() < 0 || Sistema_ficheros().Estado(fichero.Fd(), &abierto) != 0 ||
+            !S_ISREG(abierto.st_mode) || ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
             continue;
         // Con el cerrojo tomado, el nombre tiene que llevar aún a ese mismo fichero.
-        if (::fstatat(carpeta, nombre, &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (Sistema_ficheros().Estado_en(carpeta, nombre, &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&
             nombrado.st_dev == abierto.st_dev && nombrado.st_ino == abierto.st_ino)
-            ::unlinkat(carpeta, nombre, 0);
+            Sistema_ficheros().Borrar_en(carpeta, nombre, 0);
     }
     ::closedir(entradas);
 }
@@ -116,31 +118,6 @@ void Retirar_temporales_abandonados(int carpeta) {
 void Abandonar_temporales() {
     std::lock_guard bloqueo(Cerrojo);
     (void)Abandonar_bloqueado();
-}
-
-void Atender_senales_de_fin(void (*antes_de_salir)()) {
-    signal(SIGXFSZ, SIG_IGN);
-    // Escribir en una tubería sin lector es un error EPIPE, no la muerte del proceso: un
-    // mensaje que nadie lee no detiene las conversiones (quien llama decide cómo acabar).
-    signal(SIGPIPE, SIG_IGN);
-    sigset_t senales;
-    sigemptyset(&senales);
-    for (const int senal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&senales, senal);
-    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
-    std::thread([senales, antes_de_salir] {
-        int senal = 0;
-        while (sigwait(&senales, &senal) != 0) {
-        }
-        bool hecho;
-        {
-            // Con el registro bloqueado, ningún destino puede tomar su nombre a la vez: o lo
-            // tomó antes, y cuenta como hecho, o ya no lo tomará.
-            std::lock_guard bloqueo(Cerrojo);
-            hecho = Abandonar_bloqueado();
-        }
-        if (antes_de_salir != nullptr) antes_de_salir();
-        _exit(hecho ? 0 : 128 + senal);
-    }).detach();
 }
 
 void Anunciar_destinos(int n) {
@@ -164,6 +141,10 @@ void Registro_temporales::Quitar(int carpeta, const std::string& nombre) {
 
 void Registro_temporales::Empezar_destino() {
     ++Destinos_en_curso;
+}
+
+bool Registro_temporales::Abandonar() {
+    return Abandonar_bloqueado();
 }
 
 void Registro_temporales::Acabar_destino(bool hecho) {

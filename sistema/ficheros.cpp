@@ -1,0 +1,81 @@
+#include "sistema/ficheros.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace tesmalo {
+namespace {
+
+Operaciones_ficheros Predeterminadas;
+Operaciones_ficheros* En_uso = &Predeterminadas;
+
+}  // namespace
+
+int Operaciones_ficheros::Abrir(const char* ruta, int banderas, mode_t modo) {
+    return ::open(ruta, banderas, modo);
+}
+int Operaciones_ficheros::Abrir_en(int carpeta, const char* nombre, int banderas, mode_t modo) {
+    return ::openat(carpeta, nombre, banderas, modo);
+}
+int Operaciones_ficheros::Cerrar(int fd) {
+    return ::close(fd);
+}
+ssize_t Operaciones_ficheros::Leer(int fd, void* bufer, std::size_t n) {
+    return ::read(fd, bufer, n);
+}
+ssize_t Operaciones_ficheros::Escribir(int fd, const void* datos, std::size_t n) {
+    return ::write(fd, datos, n);
+}
+off_t Operaciones_ficheros::Desplazar(int fd, off_t posicion, int desde) {
+    return ::lseek(fd, posicion, desde);
+}
+int Operaciones_ficheros::Truncar(int fd, off_t largo) {
+    return ::ftruncate(fd, largo);
+}
+int Operaciones_ficheros::Estado(int fd, struct stat* estado) {
+    return ::fstat(fd, estado);
+}
+int Operaciones_ficheros::Estado_en(int carpeta, const char* nombre, struct stat* estado,
+                                    int banderas) {
+    return ::fstatat(carpeta, nombre, estado, banderas);
+}
+int Operaciones_ficheros::Estado_sistema(int fd, struct statfs* sistema) {
+    return ::fstatfs(fd, sistema);
+}
+int Operaciones_ficheros::Llevar_datos_a_disco(int fd) {
+    return ::fdatasync(fd);
+}
+int Operaciones_ficheros::Llevar_a_disco(int fd) {
+    return ::fsync(fd);
+}
+int Operaciones_ficheros::Empezar_a_llevar_a_disco(int fd, off_t desde, off_t largo) {
+    return ::sync_file_range(fd, desde, largo, SYNC_FILE_RANGE_WRITE);
+}
+int Operaciones_ficheros::Enlazar_en(int carpeta_vieja, const char* viejo, int carpeta_nueva,
+                                     const char* nuevo, int banderas) {
+    return ::linkat(carpeta_vieja, viejo, carpeta_nueva, nuevo, banderas);
+}
+int Operaciones_ficheros::Renombrar_en(int carpeta_vieja, const char* viejo, int carpeta_nueva,
+                                       const char* nuevo) {
+    return ::renameat(carpeta_vieja, viejo, carpeta_nueva, nuevo);
+}
+int Operaciones_ficheros::Borrar_en(int carpeta, const char* nombre, int banderas) {
+    return ::unlinkat(carpeta, nombre, banderas);
+}
+int Operaciones_ficheros::Cambiar_permisos(int fd, mode_t modo) {
+    return ::fchmod(fd, modo);
+}
+int Operaciones_ficheros::Cambiar_dueno(int fd, uid_t dueno, gid_t grupo) {
+    return ::fchown(fd, dueno, grupo);
+}
+
+Operaciones_ficheros& Sistema_ficheros() {
+    return *En_uso;
+}
+
+void Usar_sistema_ficheros(Operaciones_ficheros* operaciones) {
+    En_uso = operaciones != nullptr ? operaciones : &Predeterminadas;
+}
+
+}  // namespace tesmalo

@@ -1,0 +1,61 @@
+// Las operaciones de ficheros que hacen el lector del origen y el escritor del destino, todas por
+// un mismo punto: Sistema_ficheros(). Lo predeterminado son las llamadas del sistema tal cual;
+// una prueba pone otras (Usar_sistema_ficheros) que heredan de ésta y hacen fallar la que quiera,
+// con el código de error que quiera, sin salir del proceso.
+//
+// Cada operación devuelve lo que devolvería la llamada del sistema que se nombra sobre ella (en
+// el mismo orden), con errno puesto igual si falla. Cuesta una llamada indirecta por operación: en
+// la lectura y la escritura, una por bloque (de 1 o 2 MiB), nada por valor.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/vfs.h>
+
+#include <cstddef>
+
+namespace tesmalo {
+
+class Operaciones_ficheros {
+  public:
+    virtual ~Operaciones_ficheros() = default;
+
+    // open, openat, close
+    virtual int Abrir(const char* ruta, int banderas, mode_t modo = 0);
+    virtual int Abrir_en(int carpeta, const char* nombre, int banderas, mode_t modo = 0);
+    virtual int Cerrar(int fd);
+    // read, write, lseek, ftruncate
+    virtual ssize_t Leer(int fd, void* bufer, std::size_t n);
+    virtual ssize_t Escribir(int fd, const void* datos, std::size_t n);
+    virtual off_t Desplazar(int fd, off_t posicion, int desde);
+    virtual int Truncar(int fd, off_t largo);
+    // fstat, fstatat, fstatfs
+    virtual int Estado(int fd, struct stat* estado);
+    virtual int Estado_en(int carpeta, const char* nombre, struct stat* estado, int banderas);
+    virtual int Estado_sistema(int fd, struct statfs* sistema);
+    // fdatasync, fsync y sync_file_range con SYNC_FILE_RANGE_WRITE (empezar a llevar a disco,
+    // sin esperar)
+    virtual int Llevar_datos_a_disco(int fd);
+    virtual int Llevar_a_disco(int fd);
+    virtual int Empezar_a_llevar_a_disco(int fd, off_t desde, off_t largo);
+    // linkat, renameat, unlinkat
+    virtual int Enlazar_en(int carpeta_vieja, const char* viejo, int carpeta_nueva,
+                           const char* nuevo, int banderas);
+    virtual int Renombrar_en(int carpeta_vieja, const char* viejo, int carpeta_nueva,
+                             const char* nuevo);
+    virtual int Borrar_en(int carpeta, const char* nombre, int banderas);
+    // fchmod, fchown
+    virtual int Cambiar_permisos(int fd, mode_t modo);
+    virtual int Cambiar_dueno(int fd, uid_t dueno, gid_t grupo);
+};
+
+// Las operaciones en uso: las predeterminadas, o las que puso Usar_sistema_ficheros.
+Operaciones_ficheros& Sistema_ficheros();
+
+// Pone `operaciones` en lugar de las predeterminadas (nullptr vuelve a ellas); deben seguir vivas
+// mientras se usen. Sólo mientras no haya ninguna conversión en marcha: no se sincroniza con los
+// hilos que ya las estén usando.
+void Usar_sistema_ficheros(Operaciones_ficheros* operaciones);
+
+}  // namespace tesmalo

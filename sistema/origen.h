@@ -1,0 +1,82 @@
+// La lectura del fichero de origen tal como la hace el sistema: el descriptor, lo que dice de él
+// fstat, los bloques leídos y, en un origen que sólo se lee una vez, lo guardado para volver a
+// entregarlo. Todo por Sistema_ficheros(); no lanza: cada fallo vuelve con su errno, y quien lee
+// (conversion/lector.h) lo dice en el mensaje con la línea en que estaba.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <QtGlobal>
+#include <memory>
+#include <string>
+
+#include "sistema/descriptor.h"
+
+namespace tesmalo {
+
+// Verdadero si `a` y `b` son el mismo fichero: el mismo dispositivo y nodo, o, visto por dos
+// caminos que dan otro dispositivo (un montaje overlay y su carpeta de arriba o de abajo), el
+// mismo número de nodo con el mismo tamaño y la misma hora de modificación al nanosegundo.
+bool Mismo_fichero(const struct stat& a, const struct stat& b);
+
+class Origen_abierto {
+  public:
+    // Lo más que guarda Retener: la cabecera de un origen que sólo se lee una vez cabe de
+    // sobra, y la memoria del proceso sigue acotada con cualquier entrada.
+    static constexpr qsizetype Retenido_maximo = 16 << 20;
+
+    // Lo que dio Leer_bloque.
+    enum class Leido {
+        Datos,               // un bloque de al menos un byte
+        Fin,                 // el fichero se acabó
+        Error,               // la lectura falló (con su errno)
+        Acortado,            // se acabó antes del tamaño que tenía al abrirlo
+        Demasiado_retenido,  // guardarlo pasaría de Retenido_maximo
+    };
+
+    explicit Origen_abierto(qsizetype tamano_bloque);
+
+    // Abre `ruta` para leer, o toma el descriptor ya abierto `fichero`, y pregunta al sistema
+    // qué es. Devuelve 0, o el errno si no se pudo abrir o preguntar.
+    int Abrir(const char* ruta);
+    int Adoptar(Descriptor fichero);
+
+    // Lo que dice el sistema del fichero abierto (su fstat al abrirlo).
+    const struct stat& Estado() const { return estado_; }
+    // Verdadero si no es un fichero normal (una tubería, un FIFO, un dispositivo): lo leído ya
+    // no se puede volver a leer de él.
+    bool Se_lee_una_vez() const { return !S_ISREG(estado_.st_mode); }
+    // Bytes leídos del fichero desde que se abrió o se volvió a su principio.
+    qint64 Bytes_leidos() const { return bytes_leidos_; }
+
+    // Guarda todo lo que se lea desde ahora, hasta Volver_al_principio.
+    void Retener();
+    bool Reteniendo() const { return reteniendo_; }
+    // Vuelve a la primera línea: un fichero normal, desde su principio; uno que se lee una vez
+    // (sólo tras Retener), con lo guardado seguido de lo que queda sin leer. Devuelve 0 o el
+    // errno.
+    int Volver_al_principio();
+
+    // El siguiente bloque, de como mucho el tamaño de bloque, en [datos, datos + largo): vale
+    // hasta la llamada siguiente. Con Leido::Error, `error` es el errno.
+    Leido Leer_bloque(const char*& datos, qsizetype& largo, int& error);
+
+  private:
+    int Preparar();
+    bool Reproducir(const char*& datos, qsizetype& largo);
+
+    Descriptor fichero_;
+    qsizetype tamano_bloque_;
+    std::unique_ptr<char[]> bufer_;
+    struct stat estado_ {};
+    qint64 bytes_leidos_ = 0;
+    bool largo_conocido_ = false;  // se espera leer estado_.st_size bytes
+    // Lo guardado desde Retener y cuánto de ello se ha vuelto a entregar; `reteniendo_` sólo
+    // mientras se guarda, `reproduciendo_` sólo mientras se vuelve a entregar.
+    std::string retenido_;
+    std::size_t reproducido_ = 0;
+    bool reteniendo_ = false;
+    bool reproduciendo_ = false;
+};
+
+}  // namespace tesmalo
