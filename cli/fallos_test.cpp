@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "pruebas/apoyo.h"
+
 namespace {
 
 // Memoria máxima que puede usar tesmalo-cli con cualquier entrada (en KiB).
@@ -112,7 +114,7 @@ const QStringList Sin_privilegios{"setpriv", "--reuid=65534", "--regid=65534", "
 // a mano; para los casos que necesitan enlaces, tuberías, señales o fallos provocados.
 Resultado En_bash(const QString& orden, const QString& carpeta) {
     const QString entorno = QStringLiteral("export CLI='%1' MUESTRAS='%2'\n")
-                                .arg(TESMALO_CLI, TESMALO_MUESTRAS_FUENTE);
+                                .arg(TESMALO_CLI, tesmalo::Muestras());
     return Esperar(Iniciar({}, carpeta, -1, {"bash", "-c", entorno + orden, "bash"}));
 }
 
@@ -158,15 +160,8 @@ bool Es_utf8(const QByteArray& texto) {
     return !decodificador.hasError();
 }
 
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
-}
-
-bool Escribir(const QString& ruta, const QByteArray& texto) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size();
-}
+using tesmalo::Escribir;
+using tesmalo::Leer;
 
 bool Como_root() {
     return geteuid() == 0;
@@ -510,7 +505,7 @@ class Fallos_test : public QObject {
         reloj.start();
         if (escritor) {
             // 300 000 bytes de la muestra, sin cerrar: el programa los lee y espera más.
-            QFile muestra(QStringLiteral(TESMALO_MUESTRAS_FUENTE "/zona1.asc"));
+            QFile muestra(tesmalo::Muestras() + "/zona1.asc");
             QVERIFY(muestra.open(QIODevice::ReadOnly));
             const QByteArray datos = muestra.read(300000);
             QCOMPARE(datos.size(), 300000);

@@ -15,32 +15,14 @@
 #include <algorithm>
 #include <optional>
 
-#include "conversion/ficheros_prueba.h"
+#include "pruebas/apoyo.h"
 
 namespace {
 
+using Resultado = tesmalo::Resultado_proceso;
 using tesmalo::Escribir_fichero_prueba;
-
-struct Resultado {
-    int codigo = -1;
-    QByteArray errores;
-};
-
-Resultado Lanzar(const QStringList& argumentos, const QString& carpeta) {
-    QProcess p;
-    p.setWorkingDirectory(carpeta);
-    p.start(TESMALO_CLI, argumentos);
-    Resultado r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
-    r.codigo = p.exitCode();
-    r.errores = p.readAllStandardError();
-    return r;
-}
-
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
-}
+using tesmalo::Lanzar;
+using tesmalo::Leer;
 
 // Todo lo que hay en `carpeta`, ocultos incluidos (un temporal olvidado se vería).
 QStringList Contenido(const QString& carpeta) {
@@ -52,7 +34,7 @@ QStringList Contenido(const QString& carpeta) {
 // repositorio, por su nombre: en samples/ puede haber más, como el destino que deja allí una
 // conversión con el nombre propuesto.
 QStringList Copiar_muestras(const QString& carpeta) {
-    const QDir muestras(qEnvironmentVariable("TESMALO_MUESTRAS", TESMALO_MUESTRAS_FUENTE));
+    const QDir muestras(tesmalo::Muestras());
     const QStringList nombres = {"fila_por_linea.dtm", "irregular.grd", "uno_por_linea.txt",
                                  "zona1.asc"};
     for (const QString& n : nombres)

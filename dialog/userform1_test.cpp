@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "conversion/transformar.h"
+#include "pruebas/apoyo.h"
 #include "toolkit/controles.h"
 #include "toolkit/herramientas_guion.h"
 
@@ -33,15 +34,6 @@ const QByteArray Rejilla_corta =
     "1 2 3 4\n5 6 7 8\n9 10\n";
 const QString Mensaje_campo = u"este campo no puede quedar vacío y debe ser un número entero"_s;
 
-QByteArray Leer(const QString& ruta) {
-    QFile fichero(ruta);
-    return fichero.open(QIODevice::ReadOnly) ? fichero.readAll() : QByteArray();
-}
-
-bool Escribir(const QString& ruta, const QByteArray& contenido) {
-    QFile fichero(ruta);
-    return fichero.open(QIODevice::WriteOnly) && fichero.write(contenido) == contenido.size();
-}
 
 // Lo que se ve en un momento de la conversión.
 struct Vista {
