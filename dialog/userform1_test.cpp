@@ -296,7 +296,9 @@ class Userform1_test : public QObject {
         QCOMPARE(Foco(), v.TextBox1);
         QTest::keyClick(v.TextBox1, Qt::Key_S, Qt::AltModifier);  // CommandButton1, ya oculto
         QTest::keyClick(v.TextBox1, Qt::Key_X, Qt::AltModifier);  // de ningún control
-        QTest::qWait(200);  // lo que tardaría en actuar un botón (animateClick)
+        // Un atajo pulsa su botón con animateClick: lo deja hundido y lo suelta al actuar. Ningún
+        // botón hundido: ningún clic pendiente.
+        QVERIFY(!v.CommandButton1->isDown() && !v.CommandButton2->isDown());
         QCOMPARE(v.TextBox1->text(), u"6"_s);
         QCOMPARE(b.guion.elecciones.size(), 1);
         QTest::keyClick(v.TextBox1, Qt::Key_Tab);
@@ -326,7 +328,7 @@ class Userform1_test : public QObject {
         QTRY_COMPARE(Foco(), v.TextBox3);
         QTest::keyClick(v.TextBox3, Qt::Key_N, Qt::AltModifier);
         QCOMPARE(Foco()->objectName(), destino);
-        QTest::qWait(200);  // la etiqueta sólo mueve el foco: no pulsa el botón
+        QVERIFY(!v.CommandButton2->isDown());  // la etiqueta sólo mueve el foco: no lo pulsa
         QVERIFY(v.isVisible());
         QVERIFY(b.guion.elecciones.size() == (elegido ? 1 : 0) && b.guion.mensajes.isEmpty());
     }
@@ -367,7 +369,7 @@ class Userform1_test : public QObject {
         QTest::mouseClick(b.ventana->CommandButton1, Qt::LeftButton);
         b.ventana->TextBox2->setText(u"y"_s);
         QTest::keyClick(b.ventana->TextBox2, Qt::Key_S, Qt::AltModifier);
-        QTest::qWait(200);  // lo que tardaría en actuar el atajo (animateClick)
+        QTRY_VERIFY(!b.ventana->CommandButton1->isDown());  // el atajo (animateClick) ya actuó
         QCOMPARE(b.guion.mensajes.size(), 2);
         QVERIFY(b.guion.elecciones.isEmpty());
         QCOMPARE(Foco(), b.ventana->TextBox2);
