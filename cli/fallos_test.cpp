@@ -113,8 +113,8 @@ const QStringList Sin_privilegios{"setpriv", "--reuid=65534", "--regid=65534", "
 // Una orden de bash en `carpeta`, con $CLI (tesmalo-cli) y $MUESTRAS (las rejillas de muestra)
 // a mano; para los casos que necesitan enlaces, tuberías, señales o fallos provocados.
 Resultado En_bash(const QString& orden, const QString& carpeta) {
-    const QString entorno = QStringLiteral("export CLI='%1' MUESTRAS='%2'\n")
-                                .arg(TESMALO_CLI, tesmalo::Muestras());
+    const QString entorno =
+        QStringLiteral("export CLI='%1' MUESTRAS='%2'\n").arg(TESMALO_CLI, tesmalo::Muestras());
     return Esperar(Iniciar({}, carpeta, -1, {"bash", "-c", entorno + orden, "bash"}));
 }
 
@@ -455,11 +455,12 @@ class Fallos_test : public QObject {
             QTest::newRow(qPrintable(QStringLiteral("SIG%1 con un temporal con nombre").arg(senal)))
                 << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }; "
                    "mkfifo fifo"
-                << QString("strace -qq -f -o /dev/null -P \"$PWD\" -e trace=openat "
-                           "-e inject=openat:error=EOPNOTSUPP:when=1 timeout -s KILL 20 \"$CLI\" "
-                           "-q --cabecera 6 --columnas 401 --filas 3001 fifo d.txt & s=$!; "
-                           "exec 3>fifo; cat src.asc src.asc src.asc | head -c 2500000 >&3; " +
-                           Esperar_temporal(".") + "kill -%1 $(pgrep -P $s); wait $s")
+                << QString(
+                       "strace -qq -f -o /dev/null -P \"$PWD\" -e trace=openat "
+                       "-e inject=openat:error=EOPNOTSUPP:when=1 timeout -s KILL 20 \"$CLI\" "
+                       "-q --cabecera 6 --columnas 401 --filas 3001 fifo d.txt & s=$!; "
+                       "exec 3>fifo; cat src.asc src.asc src.asc | head -c 2500000 >&3; " +
+                       Esperar_temporal(".") + "kill -%1 $(pgrep -P $s); wait $s")
                        .arg(senal)
                 << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
         }
@@ -486,8 +487,10 @@ class Fallos_test : public QObject {
     void senales_parado_en_un_fifo_data() {
         QTest::addColumn<int>("senal");
         QTest::addColumn<bool>("escritor");
-        for (const auto& [nombre, senal] : {std::pair{"SIGINT", SIGINT}, std::pair{"SIGTERM", SIGTERM}}) {
-            QTest::newRow(qPrintable(QStringLiteral("%1 abriendo un FIFO sin escritor").arg(nombre)))
+        for (const auto& [nombre, senal] :
+             {std::pair{"SIGINT", SIGINT}, std::pair{"SIGTERM", SIGTERM}}) {
+            QTest::newRow(
+                qPrintable(QStringLiteral("%1 abriendo un FIFO sin escritor").arg(nombre)))
                 << senal << false;
             QTest::newRow(qPrintable(QStringLiteral("%1 leyendo una tubería parada").arg(nombre)))
                 << senal << true;
@@ -498,7 +501,8 @@ class Fallos_test : public QObject {
         QFETCH(bool, escritor);
         QCOMPARE(mkfifo(qPrintable(Ruta("fifo")), 0600), 0);
         const Hijo hijo = Iniciar(
-            {"-q", "--cabecera", "6", "--columnas", "401", "--filas", "301", "fifo", "d.txt"}, caso_);
+            {"-q", "--cabecera", "6", "--columnas", "401", "--filas", "301", "fifo", "d.txt"},
+            caso_);
         int fifo = -1;
         bool parado = false;
         QElapsedTimer reloj;
@@ -519,9 +523,12 @@ class Fallos_test : public QObject {
             const auto anterior = signal(SIGPIPE, SIG_IGN);
             for (qsizetype hecho = 0; hecho < datos.size() && reloj.elapsed() < 20000;) {
                 const ssize_t n = write(fifo, datos.constData() + hecho, datos.size() - hecho);
-                if (n > 0) hecho += n;
-                else if (errno == EAGAIN) QThread::msleep(1);
-                else break;
+                if (n > 0)
+                    hecho += n;
+                else if (errno == EAGAIN)
+                    QThread::msleep(1);
+                else
+                    break;
             }
             signal(SIGPIPE, anterior);
         }

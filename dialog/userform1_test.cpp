@@ -34,7 +34,6 @@ const QByteArray Rejilla_corta =
     "1 2 3 4\n5 6 7 8\n9 10\n";
 const QString Mensaje_campo = u"este campo no puede quedar vacío y debe ser un número entero"_s;
 
-
 // Lo que se ve en un momento de la conversión.
 struct Vista {
     QString titulo_ventana, titulo_marco, etiqueta;
