@@ -4,7 +4,7 @@
 // arranque hasta el cierre de la ventana), cuántos avances de la conversión mostró la ventana,
 // el mayor hueco entre dos durante las filas, el hueco hasta Indicar_fin (que incluye confirmar
 // el destino en disco) y el porcentaje que quedó a la vista. Sale con el estado de la
-// ventana. La usa bench/medir_ventana para compararla con tesmalo-cli.
+// ventana. La usa bench/medir-ventana para compararla con tesmalo-cli.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>

@@ -8,42 +8,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "conversion/ficheros_prueba.h"
+#include "pruebas/apoyo.h"
 
 namespace {
 
-struct Resultado {
-    int codigo = -1;
-    QByteArray salida;
-    QByteArray errores;
-};
-
-Resultado Lanzar(const QStringList& argumentos, const QString& carpeta = {}) {
-    QProcess p;
-    if (!carpeta.isEmpty()) p.setWorkingDirectory(carpeta);
-    p.start(TESMALO_CLI, argumentos);
-    Resultado r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
-    r.codigo = p.exitCode();
-    r.salida = p.readAllStandardOutput();
-    r.errores = p.readAllStandardError();
-    return r;
-}
-
-QString Muestras() {
-    const QString ruta = qEnvironmentVariable("TESMALO_MUESTRAS");
-    return ruta.isEmpty() ? QStringLiteral(TESMALO_MUESTRAS_FUENTE) : ruta;
-}
-
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
-}
-
-bool Escribir(const QString& ruta, const QByteArray& texto) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size();
-}
+using Resultado = tesmalo::Resultado_proceso;
+using tesmalo::Escribir;
+using tesmalo::Lanzar;
+using tesmalo::Leer;
+using tesmalo::Muestras;
 
 // La cabecera de una rejilla de 3 × 2 y la que se escribe a partir de ella.
 const QByteArray Cabecera_3x2 =

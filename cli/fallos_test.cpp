@@ -7,7 +7,9 @@
 // tamaño de fichero, pararlo y matarlo a mitad, y medir su memoria máxima con wait4.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +23,8 @@
 #include <QThread>
 #include <string>
 #include <vector>
+
+#include "pruebas/apoyo.h"
 
 namespace {
 
@@ -109,8 +113,8 @@ const QStringList Sin_privilegios{"setpriv", "--reuid=65534", "--regid=65534", "
 // Una orden de bash en `carpeta`, con $CLI (tesmalo-cli) y $MUESTRAS (las rejillas de muestra)
 // a mano; para los casos que necesitan enlaces, tuberías, señales o fallos provocados.
 Resultado En_bash(const QString& orden, const QString& carpeta) {
-    const QString entorno = QStringLiteral("export CLI='%1' MUESTRAS='%2'\n")
-                                .arg(TESMALO_CLI, TESMALO_MUESTRAS_FUENTE);
+    const QString entorno =
+        QStringLiteral("export CLI='%1' MUESTRAS='%2'\n").arg(TESMALO_CLI, tesmalo::Muestras());
     return Esperar(Iniciar({}, carpeta, -1, {"bash", "-c", entorno + orden, "bash"}));
 }
 
@@ -138,21 +142,26 @@ bool Esperar_contador(pid_t pid, const char* nombre, qint64 minimo) {
     return false;
 }
 
+// Verdadero si el hilo principal del proceso está dormido, a la espera, dentro de la llamada al
+// sistema número `llamada` (estado S en /proc/PID/stat; número en /proc/PID/syscall).
+bool Dormido_en(pid_t pid, int llamada) {
+    QFile estado(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile actual(QStringLiteral("/proc/%1/syscall").arg(pid));
+    if (!estado.open(QIODevice::ReadOnly) || !actual.open(QIODevice::ReadOnly)) return false;
+    const QByteArray stat = estado.readAll();
+    const qsizetype parentesis = stat.lastIndexOf(')');  // el nombre puede llevar espacios
+    if (parentesis < 0 || stat.mid(parentesis + 2, 1) != "S") return false;
+    return actual.readAll().startsWith(QByteArray::number(llamada) + ' ');
+}
+
 bool Es_utf8(const QByteArray& texto) {
     QStringDecoder decodificador(QStringDecoder::Utf8);
     (void)QString(decodificador(texto));
     return !decodificador.hasError();
 }
 
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
-}
-
-bool Escribir(const QString& ruta, const QByteArray& texto) {
-    QFile f(ruta);
-    return f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size();
-}
+using tesmalo::Escribir;
+using tesmalo::Leer;
 
 bool Como_root() {
     return geteuid() == 0;
@@ -419,19 +428,6 @@ class Fallos_test : public QObject {
     // código que esperan los intérpretes de órdenes. (El tope de 20 s sólo evita colgarse.)
     void senales_en_una_espera_data() {
         Columnas_bash();
-        const QString tres = " --cabecera 6 --columnas 401 --filas 301 ";
-        const QString lanzar = "timeout -s KILL 20 \"$CLI\" -q" + tres;
-        for (const auto& [senal, codigo] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
-            QTest::newRow(qPrintable(QStringLiteral("SIG%1 abriendo un FIFO sin escritor").arg(senal)))
-                << "mkfifo fifo"
-                << lanzar + "fifo d.txt & p=$!; sleep 0.3; kill -" + senal + " $p; wait $p"
-                << codigo << "" << "[ ! -e d.txt ] && " + Solo("d.txt fifo otro.asc ref.txt src.asc").replace("d.txt ", "");
-            QTest::newRow(qPrintable(QStringLiteral("SIG%1 leyendo una tubería parada").arg(senal)))
-                << "mkfifo fifo"
-                << lanzar + "fifo d.txt & p=$!; exec 3>fifo; head -c 300000 src.asc >&3; "
-                            "sleep 0.5; kill -" + senal + " $p; wait $p"
-                << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
-        }
         // Donde no hay temporales sin nombre (FAT, algunas carpetas de red), queda uno con
         // nombre a la vista mientras se escribe: strace hace fallar el O_TMPFILE (la primera
         // apertura relativa a la carpeta ya abierta). El temporal se crea al llegar el primer
@@ -441,13 +437,13 @@ class Fallos_test : public QObject {
             QTest::newRow(qPrintable(QStringLiteral("SIG%1 con un temporal con nombre").arg(senal)))
                 << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }; "
                    "mkfifo fifo"
-                << QString("strace -qq -f -o /dev/null -P \"$PWD\" -e trace=openat "
-                           "-e inject=openat:error=EOPNOTSUPP:when=1 timeout -s KILL 20 \"$CLI\" "
-                           "-q --cabecera 6 --columnas 401 --filas 3001 fifo d.txt & s=$!; "
-                           "exec 3>fifo; cat src.asc src.asc src.asc | head -c 2500000 >&3; "
-                           "sleep 0.5; ls -A | grep -q '^[.]tesmalo-' || "
-                           "{ echo 'sin temporal con nombre' >&2; kill -KILL $s; exit 99; }; "
-                           "kill -%1 $(pgrep -P $s); wait $s").arg(senal)
+                << QString(
+                       "strace -qq -f -o /dev/null -P \"$PWD\" -e trace=openat "
+                       "-e inject=openat:error=EOPNOTSUPP:when=1 timeout -s KILL 20 \"$CLI\" "
+                       "-q --cabecera 6 --columnas 401 --filas 3001 fifo d.txt & s=$!; "
+                       "exec 3>fifo; cat src.asc src.asc src.asc | head -c 2500000 >&3; " +
+                       Esperar_temporal(".") + "kill -%1 $(pgrep -P $s); wait $s")
+                       .arg(senal)
                 << codigo << "" << Solo("fifo otro.asc ref.txt src.asc");
         }
         // Una señal que llega cuando el destino ya tiene su nombre no interrumpe nada: la
@@ -464,6 +460,78 @@ class Fallos_test : public QObject {
                 << 0 << "" << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
     }
     void senales_en_una_espera() { Caso_bash(); }
+
+    // Ctrl+C y SIGTERM con el programa parado en un FIFO: abriéndolo sin escritor, o leyéndolo
+    // cuando el escritor ya no manda nada. El programa atiende la señal y sale él, con 128 + la
+    // señal, sin destino ni temporal. Uno que no la atendiera moriría por ella: en bash, el mismo
+    // código, pero aquí se ve la diferencia. La señal va cuando el programa está dormido en esa
+    // llamada (openat o read, según /proc), no tras una espera fija.
+    void senales_parado_en_un_fifo_data() {
+        QTest::addColumn<int>("senal");
+        QTest::addColumn<bool>("escritor");
+        for (const auto& [nombre, senal] :
+             {std::pair{"SIGINT", SIGINT}, std::pair{"SIGTERM", SIGTERM}}) {
+            QTest::newRow(
+                qPrintable(QStringLiteral("%1 abriendo un FIFO sin escritor").arg(nombre)))
+                << senal << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1 leyendo una tubería parada").arg(nombre)))
+                << senal << true;
+        }
+    }
+    void senales_parado_en_un_fifo() {
+        QFETCH(int, senal);
+        QFETCH(bool, escritor);
+        QCOMPARE(mkfifo(qPrintable(Ruta("fifo")), 0600), 0);
+        const Hijo hijo = Iniciar(
+            {"-q", "--cabecera", "6", "--columnas", "401", "--filas", "301", "fifo", "d.txt"},
+            caso_);
+        int fifo = -1;
+        bool parado = false;
+        QElapsedTimer reloj;
+        reloj.start();
+        if (escritor) {
+            // 300 000 bytes de la muestra, sin cerrar: el programa los lee y espera más.
+            QFile muestra(tesmalo::Muestras() + "/zona1.asc");
+            QVERIFY(muestra.open(QIODevice::ReadOnly));
+            const QByteArray datos = muestra.read(300000);
+            QCOMPARE(datos.size(), 300000);
+            while (fifo < 0 && reloj.elapsed() < 20000) {
+                fifo = open(qPrintable(Ruta("fifo")), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fifo < 0) QThread::msleep(1);  // ENXIO: el programa aún no lo abrió
+            }
+            QVERIFY(fifo >= 0);
+            // Si el programa muere, EPIPE y no la muerte de la prueba; los hijos de los casos
+            // siguientes no deben heredar la señal ignorada.
+            const auto anterior = signal(SIGPIPE, SIG_IGN);
+            for (qsizetype hecho = 0; hecho < datos.size() && reloj.elapsed() < 20000;) {
+                const ssize_t n = write(fifo, datos.constData() + hecho, datos.size() - hecho);
+                if (n > 0)
+                    hecho += n;
+                else if (errno == EAGAIN)
+                    QThread::msleep(1);
+                else
+                    break;
+            }
+            signal(SIGPIPE, anterior);
+        }
+        while (!parado && reloj.elapsed() < 20000) {
+            parado = Dormido_en(hijo.pid, escritor ? 0 : 257);  // read u openat
+            int pendientes = 0;
+            if (parado && fifo >= 0 && ioctl(fifo, FIONREAD, &pendientes) == 0 && pendientes > 0)
+                parado = false;  // aún le queda por leer
+            if (!parado) QThread::msleep(2);
+        }
+        kill(hijo.pid, parado ? senal : SIGKILL);
+        const Resultado r = Esperar(hijo);
+        if (fifo >= 0) close(fifo);
+        QVERIFY2(parado, "el programa no llegó a quedarse esperando en el FIFO");
+        QCOMPARE(r.senal, 0);  // salió él, no lo mató la señal
+        QCOMPARE(r.codigo, 128 + senal);
+        QCOMPARE(r.errores, QByteArray());
+        QCOMPARE(QDir(caso_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                       QDir::NoDotAndDotDot),
+                 QStringList{"fifo"});
+    }
 
     // Un proceso matado sin aviso deja su temporal con nombre donde no hay O_TMPFILE (FAT, que
     // tampoco tiene enlaces duros; o strace, que hace fallar el O_TMPFILE). La conversión

@@ -7,12 +7,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "pruebas/apoyo.h"
+
 namespace {
 
-QString Muestras() {
-    const QString ruta = qEnvironmentVariable("TESMALO_MUESTRAS");
-    return ruta.isEmpty() ? QStringLiteral(TESMALO_MUESTRAS_FUENTE) : ruta;
-}
+using tesmalo::Muestras;
 
 // Lanza `programa` y devuelve su salida; vacía si no terminó con 0 (lo dice en el registro).
 QByteArray Salida(const QString& programa, const QStringList& argumentos) {

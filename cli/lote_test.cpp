@@ -2,6 +2,7 @@
 // buenos y malos a la vez, los rechazos antes de empezar y Ctrl+C o SIGTERM a mitad del lote.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,32 +16,14 @@
 #include <algorithm>
 #include <optional>
 
-#include "conversion/ficheros_prueba.h"
+#include "pruebas/apoyo.h"
 
 namespace {
 
+using Resultado = tesmalo::Resultado_proceso;
 using tesmalo::Escribir_fichero_prueba;
-
-struct Resultado {
-    int codigo = -1;
-    QByteArray errores;
-};
-
-Resultado Lanzar(const QStringList& argumentos, const QString& carpeta) {
-    QProcess p;
-    p.setWorkingDirectory(carpeta);
-    p.start(TESMALO_CLI, argumentos);
-    Resultado r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
-    r.codigo = p.exitCode();
-    r.errores = p.readAllStandardError();
-    return r;
-}
-
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no existe)");
-}
+using tesmalo::Lanzar;
+using tesmalo::Leer;
 
 // Todo lo que hay en `carpeta`, ocultos incluidos (un temporal olvidado se vería).
 QStringList Contenido(const QString& carpeta) {
@@ -52,7 +35,7 @@ QStringList Contenido(const QString& carpeta) {
 // repositorio, por su nombre: en samples/ puede haber más, como el destino que deja allí una
 // conversión con el nombre propuesto.
 QStringList Copiar_muestras(const QString& carpeta) {
-    const QDir muestras(qEnvironmentVariable("TESMALO_MUESTRAS", TESMALO_MUESTRAS_FUENTE));
+    const QDir muestras(tesmalo::Muestras());
     const QStringList nombres = {"fila_por_linea.dtm", "irregular.grd", "uno_por_linea.txt",
                                  "zona1.asc"};
     for (const QString& n : nombres)
@@ -263,9 +246,13 @@ class Lote_test : public QObject {
         QVERIFY(escritor >= 0);
         const QByteArray principio = Rejilla_con_aviso.left(Rejilla_con_aviso.indexOf("4 5"));
         QCOMPARE(write(escritor, principio.constData(), principio.size()), principio.size());
-        while (!QFile::exists(t + "/salida/zona1_reestruct.txt") && reloj.elapsed() < 20000)
+        // La otra conversión ya tiene su destino y ésta ya leyó lo que había en la tubería.
+        int pendientes = -1;
+        while ((!QFile::exists(t + "/salida/zona1_reestruct.txt") ||
+                ioctl(escritor, FIONREAD, &pendientes) != 0 || pendientes > 0) &&
+               reloj.elapsed() < 20000)
             QThread::msleep(10);
-        QThread::msleep(100);
+        QCOMPARE(pendientes, 0);
         QCOMPARE(kill(pid_t(p.processId()), senal), 0);
         QVERIFY(p.waitForFinished(20000));
         close(escritor);

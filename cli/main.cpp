@@ -31,6 +31,7 @@
 
 #include "cli/barra.h"
 #include "cli/lote.h"
+#include "conversion/escaner.h"
 #include "conversion/transformar.h"
 #include "fields/numero.h"
 #include "inspection/destino.h"
@@ -345,6 +346,11 @@ int main(int argc, char** argv) {
                                 .arg(ilegible));
     const QString error = Leer_argumentos(argc, argv, a);
     if (!error.isEmpty()) return error_de_uso(error);
+    // TESMALO_SIMD (avx2, sse2 o portable) impone una versión del escáner, para compararlas.
+    if (const QByteArray simd = qgetenv("TESMALO_SIMD");
+        !simd.isEmpty() && !tesmalo::Forzar_escaner(simd.toStdString()))
+        return error_de_uso(QString("TESMALO_SIMD: este procesador no tiene el escáner «%1»")
+                                .arg(QString::fromLocal8Bit(simd)));
     try {
         if (a.ayuda) {
             std::fputs(Texto_ayuda, stdout);

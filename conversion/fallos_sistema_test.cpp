@@ -14,12 +14,14 @@
 #include <map>
 #include <stdexcept>
 
-#include "conversion/ficheros_prueba.h"
 #include "conversion/transformar.h"
+#include "pruebas/apoyo.h"
 #include "sistema/ficheros.h"
 #include "sistema/razones.h"
 
 namespace {
+
+using tesmalo::Leer;
 
 // Las operaciones del sistema, salvo la llamada `operacion`, que falla con `error` desde su vez
 // número `vez` (desde 1) hasta la vez `hasta`. Con `error` 0, Escribir no escribe nada y
@@ -99,11 +101,6 @@ class Averia : public tesmalo::Operaciones_ficheros {
 const QByteArray Origen =
     "ncols 3\r\nnrows 2\r\nxllcorner 258.000\r\nyllcorner 448.500\r\ncellsize 15.000\r\n"
     "nodata_value -999.000\r\n1 2 3\r\n4 5 6\r\n";
-
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
-}
 
 }  // namespace
 

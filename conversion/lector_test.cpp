@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "conversion/ficheros_prueba.h"
+#include "pruebas/apoyo.h"
 
 using tesmalo::Extremos;
 using tesmalo::Lector_origen;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "conversion/ficheros_prueba.h"
+#include "pruebas/apoyo.h"
 
 using tesmalo::Operaciones_progreso;
 using tesmalo::Resumen_conversion;
@@ -38,14 +38,9 @@ struct Registro {
     }
 };
 
-QByteArray Leer(const QString& ruta) {
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
-}
-
-void Escribir(const QString& ruta, const QByteArray& contenido) {
-    tesmalo::Escribir_fichero_prueba(ruta, contenido);
-}
+using tesmalo::Leer;
+// Prepara un fichero, o detiene la prueba.
+const auto Escribir = tesmalo::Escribir_fichero_prueba;
 
 }  // namespace
 

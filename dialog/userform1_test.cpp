@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "conversion/transformar.h"
+#include "pruebas/apoyo.h"
 #include "toolkit/controles.h"
 #include "toolkit/herramientas_guion.h"
 
@@ -32,16 +33,6 @@ const QByteArray Rejilla_corta =
     "nodata_value -999.000\n"
     "1 2 3 4\n5 6 7 8\n9 10\n";
 const QString Mensaje_campo = u"este campo no puede quedar vacío y debe ser un número entero"_s;
-
-QByteArray Leer(const QString& ruta) {
-    QFile fichero(ruta);
-    return fichero.open(QIODevice::ReadOnly) ? fichero.readAll() : QByteArray();
-}
-
-bool Escribir(const QString& ruta, const QByteArray& contenido) {
-    QFile fichero(ruta);
-    return fichero.open(QIODevice::WriteOnly) && fichero.write(contenido) == contenido.size();
-}
 
 // Lo que se ve en un momento de la conversión.
 struct Vista {
@@ -314,7 +305,9 @@ class Userform1_test : public QObject {
         QCOMPARE(Foco(), v.TextBox1);
         QTest::keyClick(v.TextBox1, Qt::Key_S, Qt::AltModifier);  // CommandButton1, ya oculto
         QTest::keyClick(v.TextBox1, Qt::Key_X, Qt::AltModifier);  // de ningún control
-        QTest::qWait(200);  // lo que tardaría en actuar un botón (animateClick)
+        // Un atajo pulsa su botón con animateClick: lo deja hundido y lo suelta al actuar. Ningún
+        // botón hundido: ningún clic pendiente.
+        QVERIFY(!v.CommandButton1->isDown() && !v.CommandButton2->isDown());
         QCOMPARE(v.TextBox1->text(), u"6"_s);
         QCOMPARE(b.guion.elecciones.size(), 1);
         QTest::keyClick(v.TextBox1, Qt::Key_Tab);
@@ -344,7 +337,7 @@ class Userform1_test : public QObject {
         QTRY_COMPARE(Foco(), v.TextBox3);
         QTest::keyClick(v.TextBox3, Qt::Key_N, Qt::AltModifier);
         QCOMPARE(Foco()->objectName(), destino);
-        QTest::qWait(200);  // la etiqueta sólo mueve el foco: no pulsa el botón
+        QVERIFY(!v.CommandButton2->isDown());  // la etiqueta sólo mueve el foco: no lo pulsa
         QVERIFY(v.isVisible());
         QVERIFY(b.guion.elecciones.size() == (elegido ? 1 : 0) && b.guion.mensajes.isEmpty());
     }
@@ -387,7 +380,7 @@ class Userform1_test : public QObject {
         QTest::mouseClick(b.ventana->CommandButton1, Qt::LeftButton);
         b.ventana->TextBox2->setText(u"y"_s);
         QTest::keyClick(b.ventana->TextBox2, Qt::Key_S, Qt::AltModifier);
-        QTest::qWait(200);  // lo que tardaría en actuar el atajo (animateClick)
+        QVERIFY(!b.ventana->CommandButton1->isDown());  // ningún clic pendiente (animateClick)
         QCOMPARE(b.guion.mensajes.size(), 2);
         QVERIFY(b.guion.elecciones.isEmpty());
         QCOMPARE(Foco(), b.ventana->TextBox2);

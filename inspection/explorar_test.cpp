@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "conversion/ficheros_prueba.h"
+#include "pruebas/apoyo.h"
 
 using tesmalo::Explorar_cabecera;
 

@@ -1,4 +1,5 @@
-// Para las pruebas: escribe un fichero de origen de una vez, o detiene la prueba si no puede.
+// Lo que comparten las pruebas: leer y escribir un fichero de una vez, la carpeta de las
+// rejillas de muestra, lanzar un programa y montar sistemas de ficheros de prueba.
 #pragma once
 
 #include <sys/mount.h>
@@ -8,15 +9,62 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace tesmalo {
 
-inline void Escribir_fichero_prueba(const QString& ruta, const QByteArray& contenido) {
+// Todo el contenido del fichero, o «<no existe>» si no se puede abrir.
+inline QByteArray Leer(const QString& ruta) {
     QFile f(ruta);
-    if (!f.open(QIODevice::WriteOnly) || f.write(contenido) != contenido.size())
-        qFatal("no se pudo preparar %s", qPrintable(ruta));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no existe>");
 }
+
+// Escribe `contenido` como todo el fichero; falso si no pudo.
+inline bool Escribir(const QString& ruta, const QByteArray& contenido) {
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly) && f.write(contenido) == contenido.size();
+}
+
+// Escribe un fichero de origen de una vez, o detiene la prueba si no puede.
+inline void Escribir_fichero_prueba(const QString& ruta, const QByteArray& contenido) {
+    if (!Escribir(ruta, contenido)) qFatal("no se pudo preparar %s", qPrintable(ruta));
+}
+
+// La carpeta de las rejillas de muestra: la que diga TESMALO_MUESTRAS (CTest la pone), o la del
+// repositorio. Sólo hay que usarlas por su nombre: en ella puede quedar más.
+inline QString Muestras() {
+    return qEnvironmentVariable("TESMALO_MUESTRAS", QStringLiteral(TESMALO_MUESTRAS_FUENTE));
+}
+
+// Cómo acabó un programa lanzado: código -1 si no acabó solo en el tiempo dado (colgado o
+// matado por una señal).
+struct Resultado_proceso {
+    int codigo = -1;
+    QByteArray salida, errores;
+};
+
+// Lanza `programa` con `argumentos` en `carpeta` (la actual si está vacía) y espera a que acabe,
+// un minuto como mucho.
+inline Resultado_proceso Lanzar_programa(const QString& programa, const QStringList& argumentos,
+                                         const QString& carpeta = {}) {
+    QProcess p;
+    if (!carpeta.isEmpty()) p.setWorkingDirectory(carpeta);
+    p.start(programa, argumentos);
+    Resultado_proceso r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
+    r.codigo = p.exitCode();
+    r.salida = p.readAllStandardOutput();
+    r.errores = p.readAllStandardError();
+    return r;
+}
+
+#ifdef TESMALO_CLI
+// tesmalo-cli, el compilado.
+inline Resultado_proceso Lanzar(const QStringList& argumentos, const QString& carpeta = {}) {
+    return Lanzar_programa(QStringLiteral(TESMALO_CLI), argumentos, carpeta);
+}
+#endif
 
 // Un montaje overlay en `carpeta`: `abajo` y `arriba` son sus capas y `unido` lo que se ve a
 // través de él, donde un fichero creado vive en `arriba` con el mismo número de nodo y otro
