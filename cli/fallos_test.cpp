@@ -101,8 +101,8 @@ Resultado Esperar(const Hijo& hijo) {
     return r;
 }
 
-Resultado Lanzar(const QStringList& argumentos, const QString& carpeta,
-                 qint64 limite_fichero = -1, const QStringList& delante = {}) {
+Resultado Lanzar(const QStringList& argumentos, const QString& carpeta, qint64 limite_fichero = -1,
+                 const QStringList& delante = {}) {
     return Esperar(Iniciar(argumentos, carpeta, limite_fichero, delante));
 }
 
@@ -248,7 +248,6 @@ class Fallos_test : public QObject {
         QVERIFY2(errores.contains(causa), qPrintable(errores));
     }
 
-
     // Casos en bash: `preparar` monta el caso (con src.asc, copia de zona1.asc, y ref.txt, su
     // conversión), `orden` lanza tesmalo-cli y su código y sus errores se comprueban, y
     // `comprobar` debe acabar bien después: qué ficheros quedan y qué tienen.
@@ -266,21 +265,23 @@ class Fallos_test : public QObject {
         QFETCH(int, codigo);
         QFETCH(QString, causa);
         QFETCH(QString, comprobar);
-        const QString base = "cp \"$MUESTRAS/zona1.asc\" src.asc && cp src.asc otro.asc && "
-                             "\"$CLI\" -q src.asc ref.txt\n";
+        const QString base =
+            "cp \"$MUESTRAS/zona1.asc\" src.asc && cp src.asc otro.asc && "
+            "\"$CLI\" -q src.asc ref.txt\n";
         const Resultado montado = En_bash("set -e\n" + base + preparar, caso_);
         if (montado.codigo == 77) QSKIP(montado.errores.constData());
         QVERIFY2(montado.codigo == 0, montado.errores.constData());
         const Resultado r = En_bash(orden, caso_);
-        QVERIFY2(r.codigo == codigo, qPrintable(QString("código %1: %2").arg(r.codigo)
-                                                     .arg(QString::fromUtf8(r.errores))));
+        QVERIFY2(
+            r.codigo == codigo,
+            qPrintable(QString("código %1: %2").arg(r.codigo).arg(QString::fromUtf8(r.errores))));
         if (causa.isEmpty())
             QCOMPARE(r.errores, QByteArray());
         else
             QVERIFY2(QString::fromUtf8(r.errores).contains(causa), r.errores.constData());
         const Resultado visto = En_bash("set -e\n" + comprobar, caso_);
-        QVERIFY2(visto.codigo == 0, qPrintable("falló: " + comprobar + "\n" +
-                                               QString::fromUtf8(visto.errores)));
+        QVERIFY2(visto.codigo == 0,
+                 qPrintable("falló: " + comprobar + "\n" + QString::fromUtf8(visto.errores)));
     }
     // Ningún temporal ni fichero nuevo en la carpeta del caso.
     static QString Solo(const QString& ficheros) {
@@ -309,9 +310,10 @@ class Fallos_test : public QObject {
     }
     // Espera, sin pasar de 20 s, a que aparezca un temporal con nombre en la carpeta `donde`.
     static QString Esperar_temporal(const QString& donde) {
-        return QStringLiteral("for i in $(seq 400); do [ -n \"$(%1)\" ] && break; sleep 0.05; "
-                              "done; [ -n \"$(%1)\" ] || "
-                              "{ echo 'no apareció el temporal con nombre' >&2; exit 99; }; ")
+        return QStringLiteral(
+                   "for i in $(seq 400); do [ -n \"$(%1)\" ] && break; sleep 0.05; "
+                   "done; [ -n \"$(%1)\" ] || "
+                   "{ echo 'no apareció el temporal con nombre' >&2; exit 99; }; ")
             .arg(Temporales(donde));
     }
 
@@ -322,8 +324,8 @@ class Fallos_test : public QObject {
         Columnas_bash();
         const QString intacto = "cmp src.asc \"$MUESTRAS/zona1.asc\"";
         QTest::newRow("enlace a través de una carpeta que no existe")
-            << "ln -s nohay/../src.asc d.txt" << "\"$CLI\" -q src.asc d.txt" << 1
-            << "«d.txt»" << intacto;
+            << "ln -s nohay/../src.asc d.txt"
+            << "\"$CLI\" -q src.asc d.txt" << 1 << "«d.txt»" << intacto;
         QTest::newRow("enlace relativo dentro de una carpeta enlazada")
             << "mkdir -p real/sub; ln -s real/sub lnk; ln -s ../src.asc real/sub/d.txt"
             << "\"$CLI\" -q otro.asc lnk/d.txt" << 1 << "«lnk/d.txt»"
@@ -348,28 +350,34 @@ class Fallos_test : public QObject {
         Columnas_bash();
         QTest::newRow("dispositivo nulo")
             << "[ $(id -u) = 0 ] || { echo 'mknod necesita root' >&2; exit 77; }; mknod nulo c 1 3"
-            << "\"$CLI\" -q src.asc nulo" << 0 << "" << "[ -c nulo ]";
+            << "\"$CLI\" -q src.asc nulo" << 0 << ""
+            << "[ -c nulo ]";
         QTest::newRow("tubería con nombre")
             << "mkfifo fifo"
             << "cat fifo > leido.txt & \"$CLI\" -q src.asc fifo; c=$?; wait; exit $c" << 0 << ""
             << "[ -p fifo ] && cmp leido.txt ref.txt";
         QTest::newRow("/dev/stdout en una tubería")
-            << "" << "\"$CLI\" -q src.asc /dev/stdout | cat > leido.txt; exit ${PIPESTATUS[0]}"
-            << 0 << "" << "cmp leido.txt ref.txt";
+            << ""
+            << "\"$CLI\" -q src.asc /dev/stdout | cat > leido.txt; exit ${PIPESTATUS[0]}" << 0 << ""
+            << "cmp leido.txt ref.txt";
         // Un fichero normal abierto por quien llama (/dev/stdout, /dev/fd/N) se escribe por
         // ese descriptor, donde está y como está abierto (>> añade), no se reemplaza.
         QTest::newRow("/dev/stdout añadiendo a un fichero")
-            << "echo viejo > d.txt" << "\"$CLI\" -q src.asc /dev/stdout >> d.txt" << 0 << ""
+            << "echo viejo > d.txt"
+            << "\"$CLI\" -q src.asc /dev/stdout >> d.txt" << 0 << ""
             << "{ echo viejo; cat ref.txt; } | cmp - d.txt";
         QTest::newRow("/dev/stdout entre otras salidas a un fichero")
-            << "" << "{ echo antes; \"$CLI\" -q src.asc /dev/stdout; echo despues; } > d.txt"
-            << 0 << "" << "{ echo antes; cat ref.txt; echo despues; } | cmp - d.txt";
+            << ""
+            << "{ echo antes; \"$CLI\" -q src.asc /dev/stdout; echo despues; } > d.txt" << 0 << ""
+            << "{ echo antes; cat ref.txt; echo despues; } | cmp - d.txt";
         QTest::newRow("/dev/fd/3 añadiendo a un fichero")
-            << "echo viejo > d.txt" << "exec 3>>d.txt; \"$CLI\" -q src.asc /dev/fd/3" << 0 << ""
+            << "echo viejo > d.txt"
+            << "exec 3>>d.txt; \"$CLI\" -q src.asc /dev/fd/3" << 0 << ""
             << "{ echo viejo; cat ref.txt; } | cmp - d.txt";
         QTest::newRow("zócalo")
             << "python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind(\"zocalo\")'"
-            << "\"$CLI\" -q src.asc zocalo" << 1 << "zócalo" << "[ -S zocalo ]";
+            << "\"$CLI\" -q src.asc zocalo" << 1 << "zócalo"
+            << "[ -S zocalo ]";
     }
     void destino_que_no_es_un_fichero() { Caso_bash(); }
 
@@ -377,13 +385,13 @@ class Fallos_test : public QObject {
     void nombres_que_no_son_texto_data() {
         Columnas_bash();
         const QString raro = "$'v\\xfe.txt'", cambiado = "$'v\\xef\\xbf\\xbd.txt'";
-        QTest::newRow("destino")
-            << "echo viejo > " + cambiado << "\"$CLI\" -q src.asc " + raro << 2
-            << "no es texto válido"
-            << "[ \"$(cat " + cambiado + ")\" = viejo ] && [ ! -e " + raro + " ] && rm " + cambiado;
-        QTest::newRow("origen")
-            << "cp src.asc " + raro << "\"$CLI\" -q " + raro + " d.txt" << 2
-            << "no es texto válido" << "[ ! -e d.txt ] && rm " + raro;
+        QTest::newRow("destino") << "echo viejo > " + cambiado << "\"$CLI\" -q src.asc " + raro << 2
+                                 << "no es texto válido"
+                                 << "[ \"$(cat " + cambiado + ")\" = viejo ] && [ ! -e " + raro +
+                                        " ] && rm " + cambiado;
+        QTest::newRow("origen") << "cp src.asc " + raro << "\"$CLI\" -q " + raro + " d.txt" << 2
+                                << "no es texto válido"
+                                << "[ ! -e d.txt ] && rm " + raro;
     }
     void nombres_que_no_son_texto() { Caso_bash(); }
 
@@ -394,32 +402,42 @@ class Fallos_test : public QObject {
         Columnas_bash();
         const QString tres = " --cabecera 6 --columnas 401 --filas 301 ";
         QTest::newRow("tubería sin las tres opciones")
-            << "" << "cat src.asc | timeout -s KILL 20 \"$CLI\" -q /dev/stdin d.txt" << 0 << ""
+            << ""
+            << "cat src.asc | timeout -s KILL 20 \"$CLI\" -q /dev/stdin d.txt" << 0 << ""
             << "cmp d.txt ref.txt";
         QTest::newRow("- como origen")
-            << "" << "gzip -c src.asc | zcat | timeout -s KILL 20 \"$CLI\" -q - d.txt" << 0 << ""
+            << ""
+            << "gzip -c src.asc | zcat | timeout -s KILL 20 \"$CLI\" -q - d.txt" << 0 << ""
             << "cmp d.txt ref.txt";
         QTest::newRow("- como destino")
-            << "" << "\"$CLI\" -q src.asc - | cat > leido.txt; exit ${PIPESTATUS[0]}" << 0 << ""
+            << ""
+            << "\"$CLI\" -q src.asc - | cat > leido.txt; exit ${PIPESTATUS[0]}" << 0 << ""
             << "cmp leido.txt ref.txt && " + Solo("leido.txt otro.asc ref.txt src.asc");
-        QTest::newRow("- a -")
-            << "" << "timeout -s KILL 20 \"$CLI\" -q - - < src.asc > leido.txt" << 0 << ""
-            << "cmp leido.txt ref.txt && " + Solo("leido.txt otro.asc ref.txt src.asc");
+        QTest::newRow("- a -") << ""
+                               << "timeout -s KILL 20 \"$CLI\" -q - - < src.asc > leido.txt" << 0
+                               << ""
+                               << "cmp leido.txt ref.txt && " +
+                                      Solo("leido.txt otro.asc ref.txt src.asc");
         QTest::newRow("--explorar -")
-            << "" << "cat src.asc | \"$CLI\" --explorar - > leido.txt" << 0 << ""
+            << ""
+            << "cat src.asc | \"$CLI\" --explorar - > leido.txt" << 0 << ""
             << "[ \"$(cat leido.txt)\" = '6 401 301' ]";
         QTest::newRow("FIFO sin las tres opciones")
             << "mkfifo fifo"
             << "cat src.asc > fifo & timeout -s KILL 20 \"$CLI\" -q fifo d.txt; c=$?; "
                "kill $! 2>/dev/null; wait; exit $c"
-            << 0 << "" << "cmp d.txt ref.txt";
+            << 0 << ""
+            << "cmp d.txt ref.txt";
         // Lo que se guarda tiene un límite: una cabecera que no cabe pide las tres opciones.
         QTest::newRow("tubería con una cabecera de 20 MB")
-            << "" << "{ head -c 20000000 /dev/zero | tr '\\0' ' '; cat src.asc; } | "
-                    "timeout -s KILL 20 \"$CLI\" -q - d.txt"
-            << 1 << "--cabecera, --columnas y --filas" << "[ ! -e d.txt ]";
+            << ""
+            << "{ head -c 20000000 /dev/zero | tr '\\0' ' '; cat src.asc; } | "
+               "timeout -s KILL 20 \"$CLI\" -q - d.txt"
+            << 1 << "--cabecera, --columnas y --filas"
+            << "[ ! -e d.txt ]";
         QTest::newRow("tubería con las tres opciones")
-            << "" << "cat src.asc | \"$CLI\" -q" + tres + "/dev/stdin d.txt" << 0 << ""
+            << ""
+            << "cat src.asc | \"$CLI\" -q" + tres + "/dev/stdin d.txt" << 0 << ""
             << "cmp d.txt ref.txt";
     }
     void origen_que_solo_se_lee_una_vez() { Caso_bash(); }
@@ -449,15 +467,18 @@ class Fallos_test : public QObject {
         // Una señal que llega cuando el destino ya tiene su nombre no interrumpe nada: la
         // conversión está hecha. strace retiene el fsync de la carpeta, que va tras el rename.
         for (const char* senal : {"INT", "TERM"})
-            QTest::newRow(qPrintable(QStringLiteral("SIG%1 con el destino ya en su sitio").arg(senal)))
+            QTest::newRow(
+                qPrintable(QStringLiteral("SIG%1 con el destino ya en su sitio").arg(senal)))
                 << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }"
-                << QString("strace -qq -f -o /dev/null -e trace=fsync "
-                           "-e inject=fsync:delay_enter=5000000 \"$CLI\" -q src.asc d.txt "
-                           "2>errores.txt & s=$!; for i in $(seq 400); do cmp -s d.txt ref.txt "
-                           "&& break; sleep 0.05; done; kill -%1 $(pgrep -P $s); wait $s; c=$?; "
-                           "grep -v '^strace:' errores.txt >&2; rm errores.txt; exit $c")
+                << QString(
+                       "strace -qq -f -o /dev/null -e trace=fsync "
+                       "-e inject=fsync:delay_enter=5000000 \"$CLI\" -q src.asc d.txt "
+                       "2>errores.txt & s=$!; for i in $(seq 400); do cmp -s d.txt ref.txt "
+                       "&& break; sleep 0.05; done; kill -%1 $(pgrep -P $s); wait $s; c=$?; "
+                       "grep -v '^strace:' errores.txt >&2; rm errores.txt; exit $c")
                        .arg(senal)
-                << 0 << "" << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
+                << 0 << ""
+                << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
     }
     void senales_en_una_espera() { Caso_bash(); }
 
@@ -549,30 +570,39 @@ class Fallos_test : public QObject {
         const auto lanzar = [](const QString& delante, const QString& destino,
                                const QString& carpeta) {
             return delante + "\"$CLI\" -q --cabecera 6 --columnas 401 --filas 3001 fifo " +
-                   destino + " & s=$!; exec 3>fifo; cat src.asc src.asc src.asc | "
-                   "head -c 2500000 >&3; " + Esperar_temporal(carpeta);
+                   destino +
+                   " & s=$!; exec 3>fifo; cat src.asc src.asc src.asc | "
+                   "head -c 2500000 >&3; " +
+                   Esperar_temporal(carpeta);
         };
         const QString quedo = "[ -n \"$(%1)\" ] || { echo 'no quedó temporal' >&2; exit 98; }; ";
         QTest::newRow("matado con SIGKILL sin O_TMPFILE: lo retira la siguiente")
             << con_strace + "mkfifo fifo"
-            << lanzar(sin_o_tmpfile, "d.txt", ".") + "kill -KILL $(pgrep -P $s); wait $s 2>/dev/null; "
-                   "exec 3>&-; " + quedo.arg(Temporales(".")) + "\"$CLI\" -q src.asc d.txt"
-            << 0 << "" << "cmp d.txt ref.txt && " + Solo("d.txt fifo otro.asc ref.txt src.asc");
+            << lanzar(sin_o_tmpfile, "d.txt", ".") +
+                   "kill -KILL $(pgrep -P $s); wait $s 2>/dev/null; "
+                   "exec 3>&-; " +
+                   quedo.arg(Temporales(".")) + "\"$CLI\" -q src.asc d.txt"
+            << 0 << ""
+            << "cmp d.txt ref.txt && " + Solo("d.txt fifo otro.asc ref.txt src.asc");
         QTest::newRow("matado con SIGKILL en FAT: lo retira la siguiente")
             << Montar_fat() + "mkfifo fifo"
             << lanzar("", "fat/d.txt", "fat") + "kill -KILL $s; wait $s 2>/dev/null; exec 3>&-; " +
                    quedo.arg(Temporales("fat")) + "\"$CLI\" -q src.asc fat/d.txt"
-            << 0 << "" << "cmp fat/d.txt ref.txt && [ \"$(ls -A fat)\" = d.txt ]";
+            << 0 << ""
+            << "cmp fat/d.txt ref.txt && [ \"$(ls -A fat)\" = d.txt ]";
         QTest::newRow("el de una conversión en marcha y lo que no es un temporal se quedan")
-            << con_strace + "mkfifo fifo; mkdir .tesmalo-abcd1234; ln -s src.asc .tesmalo-enlace12; "
-                            "echo x > .tesmalo-abc; echo x > .tesmalo-abcdefgh.txt"
-            << lanzar(sin_o_tmpfile, "d.txt", ".") + "vivo=$(" + Temporales(".") + "); "
+            << con_strace +
+                   "mkfifo fifo; mkdir .tesmalo-abcd1234; ln -s src.asc .tesmalo-enlace12; "
+                   "echo x > .tesmalo-abc; echo x > .tesmalo-abcdefgh.txt"
+            << lanzar(sin_o_tmpfile, "d.txt", ".") + "vivo=$(" + Temporales(".") +
+                   "); "
                    "\"$CLI\" -q otro.asc d2.txt || exit 97; [ -f \"$vivo\" ] || { echo 'se retiró "
                    "el temporal de una conversión en marcha' >&2; exit 96; }; exec 3>&-; wait $s"
             << 0 << "aviso: "
             << "[ -s d.txt ] && cmp d2.txt ref.txt && [ -d .tesmalo-abcd1234 ] && "
                "[ -L .tesmalo-enlace12 ] && [ -f .tesmalo-abc ] && [ -f .tesmalo-abcdefgh.txt ] && "
-               "[ -z \"$(" + Temporales(".") + ")\" ]";
+               "[ -z \"$(" +
+                   Temporales(".") + ")\" ]";
     }
     void temporales_abandonados() { Caso_bash(); }
 
@@ -581,9 +611,9 @@ class Fallos_test : public QObject {
     void sin_permisos_ni_duenos_data() {
         Columnas_bash();
         const QString solo_d = "[ \"$(ls -A fat)\" = d.txt ]";
-        QTest::newRow("reemplazar un fichero en FAT")
-            << Montar_fat() + "echo viejo > fat/d.txt" << "\"$CLI\" -q src.asc fat/d.txt" << 0
-            << "" << "cmp fat/d.txt ref.txt && " + solo_d;
+        QTest::newRow("reemplazar un fichero en FAT") << Montar_fat() + "echo viejo > fat/d.txt"
+                                                      << "\"$CLI\" -q src.asc fat/d.txt" << 0 << ""
+                                                      << "cmp fat/d.txt ref.txt && " + solo_d;
         // La lectura que debía dar el fin del origen falla, ya con el temporal creado.
         QTest::newRow("fallo al leer el origen, en FAT")
             << Montar_fat() + "echo viejo > fat/d.txt; command -v strace >/dev/null || exit 77"
@@ -595,29 +625,32 @@ class Fallos_test : public QObject {
         QTest::newRow("fallo al llevar a disco, en FAT")
             << Montar_fat() + "echo viejo > fat/d.txt; command -v strace >/dev/null || exit 77"
             << "strace -f -o /dev/null -e inject=fdatasync:error=EIO \"$CLI\" -q src.asc fat/d.txt"
-            << 1 << "«fat/d.txt»" << "[ \"$(cat fat/d.txt)\" = viejo ] && " + solo_d;
+            << 1 << "«fat/d.txt»"
+            << "[ \"$(cat fat/d.txt)\" = viejo ] && " + solo_d;
     }
     void sin_permisos_ni_duenos() { Caso_bash(); }
 
     // Los límites del sistema dan mensajes, no señales ni «Unknown error».
     void limites_data() {
         Columnas_bash();
-        QTest::newRow("ulimit -f")
-            << "" << "ulimit -f 100; \"$CLI\" -q src.asc d.txt" << 1 << "«d.txt»"
-            << "[ ! -e d.txt ]";
+        QTest::newRow("ulimit -f") << ""
+                                   << "ulimit -f 100; \"$CLI\" -q src.asc d.txt" << 1 << "«d.txt»"
+                                   << "[ ! -e d.txt ]";
         const QString largo = "n=$(printf 'a%.0s' $(seq 1 254)); ";
         QTest::newRow("destino existente de 254 bytes de nombre")
             << largo + "echo viejo > $n" << largo + "\"$CLI\" -q src.asc $n" << 0 << ""
             << largo + "cmp $n ref.txt";
         // 18 carpetas de 250 bytes: más de PATH_MAX (4096) desde la raíz. La ruta de la carpeta
         // no cabe en una llamada al sistema; su descriptor y el último nombre, sí.
-        const QString bajar = "n=$(printf 'd%.0s' $(seq 1 250)); cd profundo; "
-                              "for i in $(seq 1 18); do cd $n; done; ";
+        const QString bajar =
+            "n=$(printf 'd%.0s' $(seq 1 250)); cd profundo; "
+            "for i in $(seq 1 18); do cd $n; done; ";
         QTest::newRow("carpeta más honda que PATH_MAX")
             << "n=$(printf 'd%.0s' $(seq 1 250)); mkdir profundo; cd profundo; "
                "for i in $(seq 1 18); do mkdir $n; cd $n; done; cp \"$MUESTRAS/zona1.asc\" src.asc"
-            << bajar + "\"$CLI\" -q src.asc d.txt && \"$CLI\" -q src.asc d.txt && "
-                       "ln -s d.txt enlace && \"$CLI\" -q src.asc enlace"
+            << bajar +
+                   "\"$CLI\" -q src.asc d.txt && \"$CLI\" -q src.asc d.txt && "
+                   "ln -s d.txt enlace && \"$CLI\" -q src.asc enlace"
             << 0 << ""
             << "r=$PWD/ref.txt; " + bajar + "cmp d.txt $r && [ -L enlace ] && " +
                    Solo("d.txt enlace src.asc");
@@ -636,7 +669,8 @@ class Fallos_test : public QObject {
         // Con una ACL, los bits del grupo son su máscara: copiar sólo los permisos daría al
         // grupo lo que la máscara deja a «nobody». Se copian la ACL y los atributos extendidos.
         const QString con_acl =
-            "command -v setfacl >/dev/null || { echo 'falta setfacl (paquete acl)' >&2; exit 77; }\n"
+            "command -v setfacl >/dev/null || { echo 'falta setfacl (paquete acl)' >&2; exit 77; "
+            "}\n"
             "echo viejo > d.txt; chmod 640 d.txt\n"
             "setfacl -m u:65534:rw d.txt || { echo 'sin ACL en esta carpeta' >&2; exit 77; }\n"
             "python3 -c \"import os; os.setxattr('d.txt', 'user.tesmalo', b'valor')\" || "
@@ -650,23 +684,29 @@ class Fallos_test : public QObject {
         // Si el sistema de ficheros no acepta la ACL, nadie más que el dueño tiene acceso.
         QTest::newRow("ACL que no se puede poner")
             << con_acl + "command -v strace >/dev/null || exit 77"
-            << Strace() + "-f -o /dev/null -e inject=fsetxattr:error=EOPNOTSUPP \"$CLI\" -q "
-                          "src.asc d.txt"
-            << 0 << "" << "cmp d.txt ref.txt && [ \"$(stat -c %a d.txt)\" = 600 ] && "
-                         "! getfacl -cn d.txt | grep -q 65534";
+            << Strace() +
+                   "-f -o /dev/null -e inject=fsetxattr:error=EOPNOTSUPP \"$CLI\" -q "
+                   "src.asc d.txt"
+            << 0 << ""
+            << "cmp d.txt ref.txt && [ \"$(stat -c %a d.txt)\" = 600 ] && "
+               "! getfacl -cn d.txt | grep -q 65534";
         // Sin privilegios no se puede dar un grupo del que no se es miembro: los bits del grupo
         // serían para otro grupo, y se quitan.
         QTest::newRow("grupo que no se puede conservar, sin privilegios")
             << "[ $(id -u) = 0 ] || { echo 'setpriv necesita root' >&2; exit 77; }; "
                "mkdir n; chown 65534:65534 n; echo viejo > n/d.txt; chown 65534:0 n/d.txt; "
                "chmod 664 n/d.txt"
-            << "setpriv --reuid=65534 --regid=65534 --clear-groups \"$CLI\" -q src.asc n/d.txt"
-            << 0 << "" << "cmp n/d.txt ref.txt && [ \"$(stat -c '%a %u' n/d.txt)\" = '604 65534' ]";
+            << "setpriv --reuid=65534 --regid=65534 --clear-groups \"$CLI\" -q src.asc n/d.txt" << 0
+            << ""
+            << "cmp n/d.txt ref.txt && [ \"$(stat -c '%a %u' n/d.txt)\" = '604 65534' ]";
         QTest::newRow("--explorar a /dev/full")
-            << "" << "\"$CLI\" --explorar src.asc > /dev/full" << 1
-            << "salida estándar" << "true";
+            << ""
+            << "\"$CLI\" --explorar src.asc > /dev/full" << 1 << "salida estándar"
+            << "true";
         QTest::newRow("--ayuda a /dev/full")
-            << "" << "\"$CLI\" --ayuda > /dev/full" << 1 << "salida estándar" << "true";
+            << ""
+            << "\"$CLI\" --ayuda > /dev/full" << 1 << "salida estándar"
+            << "true";
     }
     void lo_que_el_usuario_tiene() { Caso_bash(); }
 
@@ -674,52 +714,66 @@ class Fallos_test : public QObject {
     void mensajes_data() {
         Columnas_bash();
         QTest::newRow("--cabecera 0")
-            << "" << "\"$CLI\" -q --cabecera 0 src.asc d.txt" << 1
-            << "Ninguna línea de cabecera de «src.asc» da el número de columnas" << "[ ! -e d.txt ]";
+            << ""
+            << "\"$CLI\" -q --cabecera 0 src.asc d.txt" << 1
+            << "Ninguna línea de cabecera de «src.asc» da el número de columnas"
+            << "[ ! -e d.txt ]";
         QTest::newRow("razón del sistema en español")
-            << "" << "LANG=C.UTF-8 LC_ALL=C.UTF-8 \"$CLI\" -q nohay.asc d.txt" << 1
-            << "No hay ningún fichero o directorio" << "[ ! -e d.txt ]";
+            << ""
+            << "LANG=C.UTF-8 LC_ALL=C.UTF-8 \"$CLI\" -q nohay.asc d.txt" << 1
+            << "No hay ningún fichero o directorio"
+            << "[ ! -e d.txt ]";
         // Las razones que Qt no traduce, de la biblioteca de C en español, si el sistema tiene
         // sus textos (la configuración es_ES), aunque el entorno sea C.
-        const QString con_es = "locale -a | grep -qix es_es.utf8 || "
-                               "{ echo 'falta la configuración es_ES.UTF-8' >&2; exit 77; }";
+        const QString con_es =
+            "locale -a | grep -qix es_es.utf8 || "
+            "{ echo 'falta la configuración es_ES.UTF-8' >&2; exit 77; }";
         const QString en_c = "export LANG=C.UTF-8 LC_ALL=C.UTF-8; ";
         QTest::newRow("razón en español al escribir, con LANG=C")
             << con_es << en_c + "ulimit -f 100; \"$CLI\" -q src.asc d.txt" << 1
-            << "Fichero demasiado grande" << "[ ! -e d.txt ]";
+            << "Fichero demasiado grande"
+            << "[ ! -e d.txt ]";
         QTest::newRow("razón en español al leer, con LANG=C")
             << con_es + "; command -v strace >/dev/null || exit 77"
-            << en_c + "strace -f -o /dev/null -P \"$PWD/src.asc\" -e trace=read "
-                      "-e inject=read:error=EIO:when=1 \"$CLI\" -q --cabecera 6 --columnas 401 "
-                      "--filas 301 \"$PWD/src.asc\" d.txt"
-            << 1 << "Error de entrada/salida" << "[ ! -e d.txt ]";
+            << en_c +
+                   "strace -f -o /dev/null -P \"$PWD/src.asc\" -e trace=read "
+                   "-e inject=read:error=EIO:when=1 \"$CLI\" -q --cabecera 6 --columnas 401 "
+                   "--filas 301 \"$PWD/src.asc\" d.txt"
+            << 1 << "Error de entrada/salida"
+            << "[ ! -e d.txt ]";
         QTest::newRow("razón en español de un enlace, con LANG=C")
             << con_es + "; ln -s bucle bucle" << en_c + "\"$CLI\" -q src.asc bucle" << 1
-            << "Demasiados niveles de enlaces simbólicos" << "[ -L bucle ]";
+            << "Demasiados niveles de enlaces simbólicos"
+            << "[ -L bucle ]";
         // Los números de las opciones no cambian con la configuración regional.
         QTest::newRow("--cabecera 6,4 con es_ES")
             << con_es << "LC_ALL=es_ES.UTF-8 \"$CLI\" -q --cabecera 6,4 src.asc d.txt" << 2
-            << "«6,4»" << "[ ! -e d.txt ]";
+            << "«6,4»"
+            << "[ ! -e d.txt ]";
         QTest::newRow("enlace colgado")
-            << "ln -s resultado.txt d.txt" << "\"$CLI\" -q src.asc d.txt" << 1
+            << "ln -s resultado.txt d.txt"
+            << "\"$CLI\" -q src.asc d.txt" << 1
             << "«d.txt» es un enlace simbólico a «resultado.txt», que no existe"
             << "[ -L d.txt ] && [ ! -e resultado.txt ]";
         // Una carpeta que no deja reemplazar el destino se dice antes de leer los valores: el
         // origen es una tubería que da la cabecera y se queda abierta sin dar ninguno.
-        const QString como_nobody = "[ $(id -u) = 0 ] || { echo 'setpriv necesita root' >&2; "
-                                    "exit 77; }; mkfifo fifo; chmod 644 fifo; ";
+        const QString como_nobody =
+            "[ $(id -u) = 0 ] || { echo 'setpriv necesita root' >&2; "
+            "exit 77; }; mkfifo fifo; chmod 644 fifo; ";
         const QString sin_valores =
             "setpriv --reuid=65534 --regid=65534 --clear-groups timeout -s KILL 20 \"$CLI\" -q "
             "--cabecera 6 --columnas 401 --filas 301 fifo %1/d.txt & p=$!; exec 3>fifo; "
             "head -n 6 src.asc >&3 2>/dev/null; wait $p";
         const QString intacto = "[ \"$(cat %1/d.txt)\" = viejo ] && [ \"$(ls -A %1)\" = d.txt ]";
         QTest::newRow("carpeta de sólo lectura con un destino que se puede escribir")
-            << como_nobody + "mkdir ro; echo viejo > ro/d.txt; chmod 666 ro/d.txt; "
-                             "chown 65534 ro; chmod 555 ro"
+            << como_nobody +
+                   "mkdir ro; echo viejo > ro/d.txt; chmod 666 ro/d.txt; "
+                   "chown 65534 ro; chmod 555 ro"
             << sin_valores.arg("ro") << 1 << "su carpeta debe permitir crear y renombrar ficheros"
             << intacto.arg("ro");
         QTest::newRow("carpeta con el bit sticky de otro usuario")
-            << como_nobody + "mkdir pub; chmod 1777 pub; echo viejo > pub/d.txt; chmod 666 pub/d.txt"
+            << como_nobody +
+                   "mkdir pub; chmod 1777 pub; echo viejo > pub/d.txt; chmod 666 pub/d.txt"
             << sin_valores.arg("pub") << 1 << "su carpeta debe permitir crear y renombrar ficheros"
             << intacto.arg("pub");
     }
@@ -732,23 +786,25 @@ class Fallos_test : public QObject {
     void lector_que_se_va_data() {
         Columnas_bash();
         const QString sin_lector = "mkfifo p; exec 5<>p 6>p 5<&-; ";
-        const QString ambos = "cmp out/src_reestruct.txt ref.txt && cmp out/otro_reestruct.txt ref.txt";
+        const QString ambos =
+            "cmp out/src_reestruct.txt ref.txt && cmp out/otro_reestruct.txt ref.txt";
         QTest::newRow("lote con stderr sin lector, un origen falla")
-            << "mkdir out"
-            << sin_lector + "\"$CLI\" -j 1 -d out nohay.asc src.asc otro.asc 2>&6" << 1 << ""
-            << ambos;
+            << "mkdir out" << sin_lector + "\"$CLI\" -j 1 -d out nohay.asc src.asc otro.asc 2>&6"
+            << 1 << "" << ambos;
         QTest::newRow("lote con stderr sin lector, -q")
             << "mkdir out" << sin_lector + "\"$CLI\" -q -d out src.asc otro.asc 2>&6" << 0 << ""
             << ambos;
         QTest::newRow("conversión con aviso y stderr sin lector")
             << "{ cat src.asc; echo 7; } > aviso.asc"
-            << sin_lector + "\"$CLI\" -q aviso.asc d.txt 2>&6" << 0 << "" << "[ -s d.txt ]";
+            << sin_lector + "\"$CLI\" -q aviso.asc d.txt 2>&6" << 0 << ""
+            << "[ -s d.txt ]";
         QTest::newRow("destino - sin lector")
             << "" << sin_lector + "\"$CLI\" -q src.asc - >&6" << 128 + SIGPIPE << ""
             << Solo("otro.asc p ref.txt src.asc");
         QTest::newRow("/dev/stdout sin lector, con head")
-            << "" << "\"$CLI\" -q src.asc /dev/stdout | head -c 100 >/dev/null; "
-                    "exit ${PIPESTATUS[0]}"
+            << ""
+            << "\"$CLI\" -q src.asc /dev/stdout | head -c 100 >/dev/null; "
+               "exit ${PIPESTATUS[0]}"
             << 128 + SIGPIPE << "" << Solo("otro.asc ref.txt src.asc");
         QTest::newRow("--explorar sin lector")
             << "" << sin_lector + "\"$CLI\" --explorar src.asc >&6" << 128 + SIGPIPE << ""

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dialog/userform1.h"
 #include "sistema/senales.h"
 #include "sistema/temporales.h"
-#include "dialog/userform1.h"
 #include "toolkit/herramientas.h"
 
 namespace {

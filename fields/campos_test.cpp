@@ -1,6 +1,6 @@
-#include <QTest>
-
 #include "fields/campos.h"
+
+#include <QTest>
 
 using tesmalo::Rellenar_texto;
 using tesmalo::Separar_campos;
@@ -10,25 +10,37 @@ using Campos = QList<QByteArray>;
 
 class Campos_test : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void separar_data() {
         QTest::addColumn<QByteArray>("texto");
         QTest::addColumn<char>("delimitador");
         QTest::addColumn<Campos>("esperado");
-        QTest::newRow("espacios de sobra no dan campos vacíos") << QByteArray("  1  2   3 ") << ' ' << Campos{"1", "2", "3"};
+        QTest::newRow("espacios de sobra no dan campos vacíos")
+            << QByteArray("  1  2   3 ") << ' ' << Campos{"1", "2", "3"};
         QTest::newRow("clave y valor") << QByteArray("ncols 401") << ' ' << Campos{"ncols", "401"};
         QTest::newRow("vacío da un campo vacío") << QByteArray("") << ' ' << Campos{""};
         QTest::newRow("sólo espacios da un campo vacío") << QByteArray("   ") << ' ' << Campos{""};
-        QTest::newRow("el tabulador no separa") << QByteArray("a\tb c") << ' ' << Campos{"a\tb", "c"};
+        QTest::newRow("el tabulador no separa")
+            << QByteArray("a\tb c") << ' ' << Campos{"a\tb", "c"};
         QTest::newRow("el tabulador no se recorta") << QByteArray("\t7 ") << ' ' << Campos{"\t7"};
         QTest::newRow("punto decimal") << QByteArray("258.5") << '.' << Campos{"258", "5"};
         QTest::newRow("sin punto") << QByteArray("258") << '.' << Campos{"258"};
-        QTest::newRow("punto final deja un campo vacío") << QByteArray("258.") << '.' << Campos{"258", ""};
+        QTest::newRow("punto final deja un campo vacío")
+            << QByteArray("258.") << '.' << Campos{"258", ""};
         QTest::newRow("punto inicial no da campo") << QByteArray(".5") << '.' << Campos{"5"};
         QTest::newRow("negativo") << QByteArray("-999.000") << '.' << Campos{"-999", "000"};
         QTest::newRow("dos puntos") << QByteArray("1.2.3") << '.' << Campos{"1", "2", "3"};
-        QTest::newRow("espacios dentro de un campo con punto") << QByteArray(" a b.c ") << '.' << Campos{"a b", "c"};
-        QTest::newRow("bytes no ASCII se conservan") << QByteArray("\xf1" "a \xff\x00z", 6) << ' ' << Campos{"\xf1" "a", QByteArray("\xff\x00z", 3)};
+        QTest::newRow("espacios dentro de un campo con punto")
+            << QByteArray(" a b.c ") << '.' << Campos{"a b", "c"};
+        QTest::newRow("bytes no ASCII se conservan") << QByteArray(
+                                                            "\xf1"
+                                                            "a \xff\x00z",
+                                                            6)
+                                                     << ' '
+                                                     << Campos{
+                                                            "\xf1"
+                                                            "a",
+                                                            QByteArray("\xff\x00z", 3)};
     }
     void separar() {
         QFETCH(QByteArray, texto);
@@ -45,7 +57,8 @@ private slots:
         QTest::newRow("xllcorner") << QByteArray("xllcorner") << QByteArray("xllcorner     ");
         QTest::newRow("cellsize") << QByteArray("cellsize") << QByteArray("cellsize      ");
         QTest::newRow("justo 14") << QByteArray("abcdefghijklmn") << QByteArray("abcdefghijklmn");
-        QTest::newRow("más largo no se corta") << QByteArray("abcdefghijklmnop") << QByteArray("abcdefghijklmnop");
+        QTest::newRow("más largo no se corta")
+            << QByteArray("abcdefghijklmnop") << QByteArray("abcdefghijklmnop");
         QTest::newRow("vacío") << QByteArray() << QByteArray(14, ' ');
     }
     void rellenar() {
@@ -59,7 +72,8 @@ private slots:
         QTest::addColumn<QByteArray>("esperado");
         QTest::newRow("tres") << Campos{"1", "2", "3"} << QByteArray("1 2 3");
         QTest::newRow("uno") << Campos{"7"} << QByteArray("7");
-        QTest::newRow("vacío en medio da dos espacios") << Campos{"1", "", "3"} << QByteArray("1  3");
+        QTest::newRow("vacío en medio da dos espacios")
+            << Campos{"1", "", "3"} << QByteArray("1  3");
         QTest::newRow("no recorta") << Campos{" 1", "2 "} << QByteArray(" 1 2 ");
         QTest::newRow("ninguno") << Campos{} << QByteArray();
     }

@@ -8,8 +8,12 @@
 namespace tesmalo {
 namespace {
 
-bool Es_blanco(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v'; }
-bool Es_cifra(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool Es_blanco(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
+}
+bool Es_cifra(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Forma llana: [blancos] [signo] cifras [. cifras] [e [signo] cifras] [blancos], con al menos
 // una cifra en la mantisa. Sólo ASCII, así que se puede pasar a bytes y leer con from_chars,

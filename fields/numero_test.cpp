@@ -1,6 +1,6 @@
-#include <QTest>
-
 #include "fields/numero.h"
+
+#include <QTest>
 
 using tesmalo::Leer_entero;
 using tesmalo::Leer_numero;
@@ -16,16 +16,20 @@ const std::optional<qint32> Ninguno;
 
 class Numero_test : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     // Cada fila fija su configuración regional: nada depende de la de la máquina.
     void leer_data() {
         QTest::addColumn<QString>("local");
         QTest::addColumn<QString>("texto");
         QTest::addColumn<std::optional<double>>("esperado");
         for (const char* local : {"es_ES", "en_US", "C"}) {
-            const auto fila = [&](const char* nombre) -> QTestData& { return QTest::addRow("%s: %s", local, nombre); };
+            const auto fila = [&](const char* nombre) -> QTestData& {
+                return QTest::addRow("%s: %s", local, nombre);
+            };
             fila("punto decimal llano") << local << "12.5" << std::optional(12.5);
-            fila("nodata con ceros") << local << "-999.000" << std::optional(local == QString("es_ES") ? -999000.0 : -999.0);
+            fila("nodata con ceros")
+                << local << "-999.000"
+                << std::optional(local == QString("es_ES") ? -999000.0 : -999.0);
             fila("entero") << local << "401" << std::optional(401.0);
             fila("blancos alrededor") << local << " 7 " << std::optional(7.0);
             fila("negativo") << local << "-5" << std::optional(-5.0);
@@ -48,12 +52,18 @@ private slots:
             fila("punto final") << local << "258." << std::optional(258.0);
             fila("punto inicial") << local << ".5" << std::optional(0.5);
         }
-        QTest::newRow("es_ES: coma decimal") << "es_ES" << "2,5" << std::optional(2.5);
-        QTest::newRow("es_ES: miles y coma") << "es_ES" << "12.345,5" << std::optional(12345.5);
-        QTest::newRow("en_US: coma de miles") << "en_US" << "1,234.5" << std::optional(1234.5);
-        QTest::newRow("en_US: coma mal agrupada") << "en_US" << "2,5" << No;
-        QTest::newRow("C: coma no es decimal") << "C" << "2,5" << No;
-        QTest::newRow("de_DE: coma decimal") << "de_DE" << "-0,25" << std::optional(-0.25);
+        QTest::newRow("es_ES: coma decimal") << "es_ES"
+                                             << "2,5" << std::optional(2.5);
+        QTest::newRow("es_ES: miles y coma") << "es_ES"
+                                             << "12.345,5" << std::optional(12345.5);
+        QTest::newRow("en_US: coma de miles") << "en_US"
+                                              << "1,234.5" << std::optional(1234.5);
+        QTest::newRow("en_US: coma mal agrupada") << "en_US"
+                                                  << "2,5" << No;
+        QTest::newRow("C: coma no es decimal") << "C"
+                                               << "2,5" << No;
+        QTest::newRow("de_DE: coma decimal") << "de_DE"
+                                             << "-0,25" << std::optional(-0.25);
         // La agrupación de miles de cada configuración, también donde Qt no agruparía.
         const auto agrupado = [](const char* local, const char* texto, std::optional<double> v) {
             QTest::addRow("%s: agrupado %s", local, texto) << local << texto << v;
@@ -64,8 +74,8 @@ private slots:
         agrupado("es_ES", "12.345", 12345.0);
         agrupado("es_ES", "1.234,5", 1234.5);
         agrupado("es_ES", " 1.000,25e1 ", 10002.5);
-        agrupado("es_ES", "1.5", 1.5);        // mal agrupado: forma llana
-        agrupado("es_ES", "1.0000", 1.0);     // grupo de cuatro: forma llana
+        agrupado("es_ES", "1.5", 1.5);     // mal agrupado: forma llana
+        agrupado("es_ES", "1.0000", 1.0);  // grupo de cuatro: forma llana
         agrupado("es_ES", "1..000", No);
         agrupado("es_ES", "1.000.", No);
         agrupado("en_US", "1,000", 1000.0);
@@ -98,7 +108,8 @@ private slots:
         QTest::newRow("401.5 da 402") << 401.5 << std::optional<qint32>(402);
         QTest::newRow("2.51 sube") << 2.51 << std::optional<qint32>(3);
         QTest::newRow("máximo de 32 bits") << 2147483647.0 << std::optional<qint32>(2147483647);
-        QTest::newRow("mínimo de 32 bits") << -2147483648.0 << std::optional<qint32>(-2147483647 - 1);
+        QTest::newRow("mínimo de 32 bits")
+            << -2147483648.0 << std::optional<qint32>(-2147483647 - 1);
         QTest::newRow("por encima del máximo") << 2147483647.5 << Ninguno;
         QTest::newRow("por debajo del mínimo") << -2147483649.0 << Ninguno;
         QTest::newRow("1E12") << 1e12 << Ninguno;
@@ -113,14 +124,22 @@ private slots:
         QTest::addColumn<QString>("local");
         QTest::addColumn<QString>("texto");
         QTest::addColumn<std::optional<qint32>>("esperado");
-        QTest::newRow("es_ES 12,5 da 12") << "es_ES" << "12,5" << std::optional<qint32>(12);
-        QTest::newRow("es_ES 13,5 da 14") << "es_ES" << "13,5" << std::optional<qint32>(14);
-        QTest::newRow("es_ES 12.5 llano da 12") << "es_ES" << "12.5" << std::optional<qint32>(12);
-        QTest::newRow("en_US 14.5 da 14") << "en_US" << "14.5" << std::optional<qint32>(14);
-        QTest::newRow("es_ES 1.000 da mil") << "es_ES" << "1.000" << std::optional<qint32>(1000);
-        QTest::newRow("es_ES 1.5 llano da 2") << "es_ES" << "1.5" << std::optional<qint32>(2);
-        QTest::newRow("C 1E12 no cabe") << "C" << "1E12" << Ninguno;
-        QTest::newRow("C palabra") << "C" << "abc" << Ninguno;
+        QTest::newRow("es_ES 12,5 da 12") << "es_ES"
+                                          << "12,5" << std::optional<qint32>(12);
+        QTest::newRow("es_ES 13,5 da 14") << "es_ES"
+                                          << "13,5" << std::optional<qint32>(14);
+        QTest::newRow("es_ES 12.5 llano da 12") << "es_ES"
+                                                << "12.5" << std::optional<qint32>(12);
+        QTest::newRow("en_US 14.5 da 14") << "en_US"
+                                          << "14.5" << std::optional<qint32>(14);
+        QTest::newRow("es_ES 1.000 da mil") << "es_ES"
+                                            << "1.000" << std::optional<qint32>(1000);
+        QTest::newRow("es_ES 1.5 llano da 2") << "es_ES"
+                                              << "1.5" << std::optional<qint32>(2);
+        QTest::newRow("C 1E12 no cabe") << "C"
+                                        << "1E12" << Ninguno;
+        QTest::newRow("C palabra") << "C"
+                                   << "abc" << Ninguno;
     }
     void leer_entero() {
         QFETCH(QString, local);

@@ -18,8 +18,8 @@ Propuesta_destino Proponer_destino(const QString& Ruta_origen) {
     qsizetype corte = nombre.size();
     int quitados = 0;
     for (; quitados < 4 && corte > 0; ++quitados) {
-        const bool par = corte >= 2 && nombre[corte - 1].isLowSurrogate() &&
-                         nombre[corte - 2].isHighSurrogate();
+        const bool par =
+            corte >= 2 && nombre[corte - 1].isLowSurrogate() && nombre[corte - 2].isHighSurrogate();
         corte -= par ? 2 : 1;
     }
     if (quitados < 4)

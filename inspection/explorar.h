@@ -11,8 +11,8 @@ namespace tesmalo {
 
 struct Datos_cabecera {
     qint16 lineas_cabecera = 0;  // líneas leídas antes de la primera línea de valores
-    qint32 columnas = 0;         // último campo de la línea 1, redondeado; 0 si no se llegó a ella
-    qint32 filas = 0;            // último campo de la línea 2, redondeado; 0 si no se llegó a ella
+    qint32 columnas = 0;  // último campo de la línea 1, redondeado; 0 si no se llegó a ella
+    qint32 filas = 0;     // último campo de la línea 2, redondeado; 0 si no se llegó a ella
 };
 
 // Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un número, y

@@ -19,13 +19,13 @@
 #include <thread>
 #include <vector>
 
-#include "sistema/descriptor.h"
 #include "conversion/lector.h"
+#include "inspection/destino.h"
+#include "inspection/explorar.h"
+#include "sistema/descriptor.h"
 #include "sistema/origen.h"
 #include "sistema/razones.h"
 #include "sistema/temporales.h"
-#include "inspection/destino.h"
-#include "inspection/explorar.h"
 
 namespace tesmalo {
 namespace {
