@@ -1,14 +1,11 @@
 #include "inspection/lote.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
 #include <QSet>
 #include <algorithm>
 #include <atomic>
@@ -22,20 +19,13 @@
 #include "conversion/lector.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
-#include "sistema/descriptor.h"
+#include "sistema/carpetas.h"
 #include "sistema/origen.h"
 #include "sistema/razones.h"
 #include "sistema/temporales.h"
 
 namespace tesmalo {
 namespace {
-
-// Lo que el sistema dice del fichero al que lleva `ruta`, si existe.
-std::optional<struct stat> Estado(const QString& ruta) {
-    struct stat estado {};
-    if (::stat(QFile::encodeName(ruta).constData(), &estado) != 0) return std::nullopt;
-    return estado;
-}
 
 // Ficheros que existen, por su número de nodo, con lo que se quiera saber de cada uno; se
 // buscan con Mismo_fichero, que también ve el mismo fichero a través de un montaje overlay.
@@ -55,61 +45,6 @@ class Ficheros_vistos {
   private:
     QMultiHash<ino_t, std::pair<struct stat, Dato>> vistos_;
 };
-
-// Cómo compara los nombres una carpeta: la de una memoria FAT o exFAT, o una carpeta con
-// plegado de mayúsculas, ve un mismo fichero en «X.txt» y «x.txt», y quizá también en «É» y
-// «é» o en las dos formas Unicode de «é».
-struct Nombres_carpeta {
-    bool pliega_ascii = false, pliega_unicode = false, normaliza = false;
-
-    // La forma de `nombre` que la carpeta ve igual en todos los nombres que tiene por iguales.
-    QString Clave(const QString& nombre) const {
-        QString clave = normaliza ? nombre.normalized(QString::NormalizationForm_C) : nombre;
-        if (pliega_unicode) return clave.toCaseFolded();
-        if (pliega_ascii)
-            for (QChar& c : clave)
-                if (c.unicode() < 0x80) c = c.toLower();
-        return clave;
-    }
-};
-
-// Se averigua probando: crea un fichero oculto con un nombre y lo busca con otro que sólo
-// difiere en mayúsculas (o en la forma Unicode); después lo borra. Una carpeta donde no se
-// puede crear nada se toma por una que distingue (de todos modos no se podrá escribir en ella).
-// Un nombre con «é» que la carpeta no admite (FAT por FUSE) deja el plegado Unicode supuesto:
-// comparar de más sólo puede rechazar un lote, nunca perder un destino.
-Nombres_carpeta Sondear_nombres(const QString& carpeta) {
-    Nombres_carpeta nombres;
-    const Descriptor dir(
-        ::open(QFile::encodeName(carpeta).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Fd() < 0) return nombres;
-    // Verdadero si el fichero creado como `creado` se encuentra como `buscado`, que no existía
-    // antes. No se comparan los números de nodo: FUSE puede dar uno a cada nombre.
-    const auto se_ve_como = [&](const QString& creado, const QString& buscado,
-                                bool* creado_ok = nullptr) {
-        const QByteArray a = QFile::encodeName(creado), b = QFile::encodeName(buscado);
-        struct stat otro {};
-        if (creado_ok) *creado_ok = false;
-        if (::fstatat(dir.Fd(), b.constData(), &otro, AT_SYMLINK_NOFOLLOW) == 0) return false;
-        const Descriptor f(
-            ::openat(dir.Fd(), a.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
-        if (f.Fd() < 0) return false;
-        if (creado_ok) *creado_ok = true;
-        const bool igual = ::fstatat(dir.Fd(), b.constData(), &otro, AT_SYMLINK_NOFOLLOW) == 0;
-        ::unlinkat(dir.Fd(), a.constData(), 0);
-        return igual;
-    };
-    const QString azar = QString::number(QRandomGenerator::global()->generate64(), 36);
-    const QString base = ".tesmalo-nombres-" + azar;
-    nombres.pliega_ascii = se_ve_como(base + "-x", base.toUpper() + "-X");
-    bool creado = false;
-    nombres.normaliza =
-        se_ve_como(base + QStringLiteral("-\u00e9"), base + QStringLiteral("-e\u0301"), &creado);
-    if (nombres.pliega_ascii)
-        nombres.pliega_unicode = !creado || se_ve_como(base + QStringLiteral("-\u00e9"),
-                                                       base + QStringLiteral("-\u00c9"));
-    return nombres;
-}
 
 }  // namespace
 
@@ -191,14 +126,9 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         // El destino se resuelve como lo resolverá su conversión: un enlace que no se puede
         // seguir la hará fallar, y uno colgado podría dejar de estarlo cuando otra conversión
         // del lote cree el fichero al que lleva, y entonces dos escribirían en él.
-        struct stat propio {};
-        const QByteArray bytes = QFile::encodeName(t.destino);
-        if (::lstat(bytes.constData(), &propio) == 0 && S_ISLNK(propio.st_mode)) {
-            const Descriptor objeto(::open(bytes.constData(), O_PATH | O_CLOEXEC));
-            if (objeto.Fd() < 0) {
-                colgados << Colgado{origen, t.destino, errno};
-                continue;
-            }
+        if (const int error = Enlace_que_no_se_sigue(t.destino); error != 0) {
+            colgados << Colgado{origen, t.destino, error};
+            continue;
         }
         const auto estado = Estado(t.destino);
         if (estado) {
