@@ -479,6 +479,20 @@ class Fallos_test : public QObject {
                        .arg(senal)
                 << 0 << ""
                 << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
+        // Y sale con 0 sólo con el nombre nuevo en disco: si la señal llega mientras su fsync
+        // de la carpeta espera (retenido 5 s), la carpeta va a disco antes de salir, y ese
+        // fsync acaba con 0 en la traza.
+        QTest::newRow("SIGTERM con el destino en su sitio: la carpeta va a disco antes de salir")
+            << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }"
+            << QString(
+                   "strace -qq -f -o traza.txt -e trace=fsync "
+                   "-e inject=fsync:delay_enter=5000000:when=1 \"$CLI\" -q src.asc d.txt & "
+                   "s=$!; for i in $(seq 400); do cmp -s d.txt ref.txt && break; sleep 0.05; "
+                   "done; kill -TERM $(pgrep -P $s); wait $s; c=$?; "
+                   "grep -q 'fsync.*= 0' traza.txt || { cat traza.txt >&2; c=99; }; "
+                   "rm traza.txt; exit $c")
+            << 0 << ""
+            << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
     }
     void senales_en_una_espera() { Caso_bash(); }
 

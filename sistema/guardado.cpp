@@ -134,8 +134,10 @@ void Escritor_destino::Confirmar() {
             Fallar_confirmacion(errno);
         registro.Quitar(destino_.carpeta.Fd(), temporal_);
         temporal_.clear();
-        // Desde aquí, la conversión está hecha: una señal de fin ya no la interrumpe.
+        // Desde aquí, la conversión está hecha: una señal de fin ya no la interrumpe, pero
+        // antes de salir lleva a disco esta carpeta si aquí aún no se ha hecho.
         registro.Acabar_destino(true);
+        registro.Carpeta_por_llevar(destino_.carpeta.Fd(), true);
         en_curso_ = false;
     }
     retenido_.Cerrar();
@@ -145,11 +147,14 @@ void Escritor_destino::Confirmar() {
     // bueno lo que ya hizo el rename.
     const Descriptor carpeta(Sistema_ficheros().Abrir_en(destino_.carpeta.Fd(), ".",
                                                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (carpeta.Fd() >= 0 && Sistema_ficheros().Llevar_a_disco(carpeta.Fd()) != 0 &&
-        errno != EINVAL && errno != ENOTSUP)
+    const bool llevada = carpeta.Fd() < 0 || Sistema_ficheros().Llevar_a_disco(carpeta.Fd()) == 0 ||
+                         errno == EINVAL || errno == ENOTSUP;
+    const int error = errno;
+    Registro_temporales().Carpeta_por_llevar(destino_.carpeta.Fd(), false);
+    if (!llevada)
         Fallar(QStringLiteral("El fichero de destino «%1» ya tiene el contenido nuevo, pero no se "
                               "puede asegurar en el disco su entrada en la carpeta: %2.")
-                   .arg(destino_.ruta, Razon_del_sistema(errno)));
+                   .arg(destino_.ruta, Razon_del_sistema(error)));
 }
 
 }  // namespace tesmalo

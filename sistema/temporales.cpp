@@ -31,6 +31,9 @@ std::vector<std::pair<int, std::string>> Anotados;
 int Destinos_anunciados = 1;
 int Destinos_en_curso = 0;
 int Destinos_hechos = 0;
+// Carpetas (abiertas con O_PATH por sus escritores) con un destino ya nombrado cuyo cambio de
+// nombre aún no está en disco.
+std::vector<int> Carpetas_pendientes;
 
 // Con el registro bloqueado: borra los temporales anotados, impide crear más y dice si el
 // trabajo del proceso ya estaba hecho (todos los destinos anunciados con su nombre).
@@ -144,7 +147,24 @@ void Registro_temporales::Empezar_destino() {
 }
 
 bool Registro_temporales::Abandonar() {
-    return Abandonar_bloqueado();
+    bool hecho = Abandonar_bloqueado();
+    for (const int carpeta : hecho ? Carpetas_pendientes : std::vector<int>{}) {
+        const Descriptor abierta(
+            Sistema_ficheros().Abrir_en(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (abierta.Fd() >= 0 && Sistema_ficheros().Llevar_a_disco(abierta.Fd()) != 0 &&
+            errno != EINVAL && errno != ENOTSUP)
+            hecho = false;
+    }
+    return hecho;
+}
+
+void Registro_temporales::Carpeta_por_llevar(int carpeta, bool pendiente) {
+    if (pendiente)
+        Carpetas_pendientes.push_back(carpeta);
+    else if (const auto it =
+                 std::find(Carpetas_pendientes.begin(), Carpetas_pendientes.end(), carpeta);
+             it != Carpetas_pendientes.end())
+        Carpetas_pendientes.erase(it);
 }
 
 void Registro_temporales::Acabar_destino(bool hecho) {

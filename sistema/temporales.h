@@ -65,9 +65,14 @@ class Registro_temporales {
     // Un destino empieza a escribirse, y deja de escribirse: `hecho` si tomó su nombre.
     void Empezar_destino();
     void Acabar_destino(bool hecho);
+    // La carpeta abierta `carpeta` tiene un destino que ya tomó su nombre, pero ese cambio aún
+    // no está en disco (`pendiente`), o ya lo está o no se pudo llevar (falso).
+    void Carpeta_por_llevar(int carpeta, bool pendiente);
     // Lo que hace Abandonar_temporales, y dice si el trabajo del proceso ya estaba hecho:
     // todos los destinos anunciados con su nombre y ninguno a medias. Ningún destino puede
-    // tomar su nombre a la vez: o lo tomó antes, y cuenta como hecho, o ya no lo tomará.
+    // tomar su nombre a la vez: o lo tomó antes, y cuenta como hecho, o ya no lo tomará. Si
+    // está hecho, antes lleva a disco las carpetas pendientes: el trabajo sólo está hecho con
+    // el nombre nuevo en disco; si eso falla, no lo está.
     bool Abandonar();
 
   private:
