@@ -160,6 +160,16 @@ esperar_ventana() {
     done
     fallar "no apareció la ventana «$1»"
 }
+# enganchar_strace OPCIONES...: engancha strace al programa con esas opciones (sus trazas en
+# strace.trazas) y espera a que esté enganchado; su número queda en pid_strace.
+enganchar_strace() {
+    strace -f -p "$pid_programa" -o "$carpeta/strace.trazas" "$@" 2>"$carpeta/strace.log" &
+    pid_strace=$!
+    for _ in $(seq 100); do
+        grep -q attached "$carpeta/strace.log" && break
+        sleep 0.05
+    done
+}
 # esperar_cierre NÚMERO: espera a que la ventana deje de verse.
 esperar_cierre() {
     for _ in $(seq 200); do
@@ -342,13 +352,7 @@ sin_ventana "Tesmalo" "Alt+S o Alt+X escribieron en TextBox1, que se rechazó"
 
 # strace, enganchado ya elegido el origen, retrasa medio segundo cada lectura de la conversión
 # desde la segunda: la ventana avisa del progreso tras cada pausa y se ve la barra a medias.
-strace -f -p "$pid_programa" -o "$carpeta/strace.trazas" -P "$datos/zona.asc" \
-    -e trace=read -e inject=read:delay_enter=500000:when=2+ 2>"$carpeta/strace.log" &
-pid_strace=$!
-for _ in $(seq 100); do
-    grep -q attached "$carpeta/strace.log" && break
-    sleep 0.05
-done
+enganchar_strace -P "$datos/zona.asc" -e trace=read -e inject=read:delay_enter=500000:when=2+
 # Alt+N lleva a CommandButton2 e Intro lo pulsa.
 xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
 esperar_titulo "$ventana" "Reestructurando"
@@ -457,14 +461,8 @@ acabar_en_marcha() {
         local sin_tmpfile=()
         [ "$como" = cerrar ] ||
             sin_tmpfile=(-P "$lenta" -e inject=openat:error=EOPNOTSUPP:when=3)
-        strace -f -p "$pid_programa" -o "$carpeta/strace.trazas" -P "$lenta/lenta.asc" \
-            -e trace=read,openat -e inject=read:delay_enter=2500000:when=3+ "${sin_tmpfile[@]}" \
-            2>"$carpeta/strace.log" &
-        pid_strace=$!
-        for _ in $(seq 100); do
-            grep -q attached "$carpeta/strace.log" && break
-            sleep 0.05
-        done
+        enganchar_strace -P "$lenta/lenta.asc" -e trace=read,openat \
+            -e inject=read:delay_enter=2500000:when=3+ "${sin_tmpfile[@]}"
     fi
     xdotool windowfocus --sync "$ventana" key --delay 20 alt+n Return
     esperar_titulo "$ventana" "Reestructurando"

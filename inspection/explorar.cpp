@@ -9,6 +9,7 @@
 #include "conversion/cabecera.h"
 #include "conversion/lector.h"
 #include "fields/numero.h"
+#include "sistema/carpetas.h"
 
 namespace tesmalo {
 namespace {
@@ -19,9 +20,8 @@ constexpr qint32 Maximo_contador = 32767;
 }  // namespace
 
 bool Se_lee_una_vez(const QString& ruta) {
-    struct stat estado {};
-    return ::stat(QFile::encodeName(ruta).constData(), &estado) == 0 && !S_ISREG(estado.st_mode) &&
-           !S_ISDIR(estado.st_mode);
+    const auto estado = Estado(ruta);
+    return estado && !S_ISREG(estado->st_mode) && !S_ISDIR(estado->st_mode);
 }
 
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen) {

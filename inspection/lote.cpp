@@ -64,11 +64,10 @@ QStringList Textos_avisos(const Resumen_conversion& r) {
 
 Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
     Plan_lote plan;
-    struct stat estado {};
-    if (::stat(QFile::encodeName(carpeta).constData(), &estado) != 0)
+    if (const auto estado = Estado(carpeta); !estado)
         plan.rechazos << QString("la carpeta de destino «%1» no existe: %2")
                              .arg(carpeta, Razon_del_sistema(errno));
-    else if (!S_ISDIR(estado.st_mode))
+    else if (!S_ISDIR(estado->st_mode))
         plan.rechazos << QString("«%1» no es una carpeta").arg(carpeta);
 
     const QString prefijo = carpeta.endsWith('/') ? carpeta : carpeta + '/';

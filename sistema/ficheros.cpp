@@ -1,8 +1,12 @@
 #include "sistema/ficheros.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+
+#include "sistema/descriptor.h"
 
 namespace tesmalo {
 namespace {
@@ -76,6 +80,15 @@ Operaciones_ficheros& Sistema_ficheros() {
 
 void Usar_sistema_ficheros(Operaciones_ficheros* operaciones) {
     En_uso = operaciones != nullptr ? operaciones : &Predeterminadas;
+}
+
+int Llevar_carpeta_a_disco(int carpeta) {
+    const Descriptor abierta(
+        Sistema_ficheros().Abrir_en(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (abierta.Fd() < 0 || Sistema_ficheros().Llevar_a_disco(abierta.Fd()) == 0 ||
+        errno == EINVAL || errno == ENOTSUP)
+        return 0;
+    return errno;
 }
 
 }  // namespace tesmalo

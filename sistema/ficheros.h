@@ -50,6 +50,11 @@ class Operaciones_ficheros {
     virtual int Cambiar_dueno(int fd, uid_t dueno, gid_t grupo);
 };
 
+// Lleva a disco las entradas de la carpeta abierta `carpeta` (también con O_PATH). Devuelve 0 si
+// lo hizo, y también si la carpeta no se deja abrir para leer o su sistema de ficheros no lleva
+// carpetas a disco (EINVAL, ENOTSUP): entonces vale lo que ya hizo el sistema. Si no, el errno.
+int Llevar_carpeta_a_disco(int carpeta);
+
 // Las operaciones en uso: las predeterminadas, o las que puso Usar_sistema_ficheros.
 Operaciones_ficheros& Sistema_ficheros();
 

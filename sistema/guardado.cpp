@@ -145,13 +145,9 @@ void Escritor_destino::Confirmar() {
     // «terminado» puede devolver el destino anterior, o ninguno. Una carpeta que no se deja
     // leer, o un sistema de ficheros que no lleva carpetas a disco, no lo permite: se da por
     // bueno lo que ya hizo el rename.
-    const Descriptor carpeta(Sistema_ficheros().Abrir_en(destino_.carpeta.Fd(), ".",
-                                                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const bool llevada = carpeta.Fd() < 0 || Sistema_ficheros().Llevar_a_disco(carpeta.Fd()) == 0 ||
-                         errno == EINVAL || errno == ENOTSUP;
-    const int error = errno;
+    const int error = Llevar_carpeta_a_disco(destino_.carpeta.Fd());
     Registro_temporales().Carpeta_por_llevar(destino_.carpeta.Fd(), false);
-    if (!llevada)
+    if (error != 0)
         Fallar(QStringLiteral("El fichero de destino «%1» ya tiene el contenido nuevo, pero no se "
                               "puede asegurar en el disco su entrada en la carpeta: %2.")
                    .arg(destino_.ruta, Razon_del_sistema(error)));

@@ -148,13 +148,9 @@ void Registro_temporales::Empezar_destino() {
 
 bool Registro_temporales::Abandonar() {
     bool hecho = Abandonar_bloqueado();
-    for (const int carpeta : hecho ? Carpetas_pendientes : std::vector<int>{}) {
-        const Descriptor abierta(
-            Sistema_ficheros().Abrir_en(carpeta, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (abierta.Fd() >= 0 && Sistema_ficheros().Llevar_a_disco(abierta.Fd()) != 0 &&
-            errno != EINVAL && errno != ENOTSUP)
-            hecho = false;
-    }
+    if (hecho)
+        for (const int carpeta : Carpetas_pendientes)
+            if (Llevar_carpeta_a_disco(carpeta) != 0) hecho = false;
     return hecho;
 }
 
