@@ -15,11 +15,11 @@
 
 #include "conversion/transformar.h"
 #include "dialog/conversion_en_hilo.h"
+#include "dialog/obtener_destino.h"
 #include "dialog/porcentaje.h"
 #include "dialog/userform1.h"
 #include "fields/numero.h"
 #include "inspection/explorar.h"
-#include "inspection/obtener_destino.h"
 #include "toolkit/controles.h"
 #include "toolkit/marco.h"
 

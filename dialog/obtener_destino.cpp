@@ -1,4 +1,4 @@
-#include "inspection/obtener_destino.h"
+#include "dialog/obtener_destino.h"
 
 using namespace Qt::StringLiterals;
 
