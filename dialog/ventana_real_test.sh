@@ -43,12 +43,12 @@
 # Con la configuración española, además, una cabecera con «ncols 1.000» da filas de mil valores.
 # Al final, nada ha guardado ajustes en XDG_CONFIG_HOME.
 #
-# Uso: ventana_real_test.sh PROGRAMA CARPETA_CAPTURAS CERRAR_VENTANA LOCAL FDATASYNC_LENTO
+# Uso: ventana_real_test.sh PROGRAMA CARPETA_CAPTURAS CERRAR_VENTANA LOCAL FDATASYNC_LENTO ARBOL
 # CERRAR_VENTANA es tesmalo-cerrar-ventana; LOCAL, la configuración regional (LANG);
-# FDATASYNC_LENTO, la biblioteca tesmalo-fdatasync-lento. Corre en una sesión de D-Bus propia
-# (dbus-run-session), en la que se arranca el bus de accesibilidad. Sale con 77 (prueba omitida)
-# si falta alguna herramienta (Xvfb, xdotool, ImageMagick, strace, dbus-run-session, python3-gi
-# con Atspi) o la configuración regional pedida.
+# FDATASYNC_LENTO, la biblioteca tesmalo-fdatasync-lento; ARBOL, pruebas/arbol_accesible.py.
+# Corre en una sesión de D-Bus propia (dbus-run-session), en la que se arranca el bus de
+# accesibilidad. Sale con 77 (prueba omitida) si falta alguna herramienta (Xvfb, xdotool,
+# ImageMagick, strace, dbus-run-session, python3-gi con Atspi) o la configuración regional pedida.
 set -euo pipefail
 shopt -s inherit_errexit  # un fallo dentro de $(...) también acaba la prueba
 
@@ -57,7 +57,7 @@ capturas="$2"
 cerrar_ventana="$3"
 local="$4"
 fdatasync_lento="$5"
-arbol_accesible="$(cd "$(dirname "$0")" && pwd)/arbol_accesible.py"
+arbol_accesible="$6"
 # Unas 5,6 MB: seis lecturas de 1 MiB; la tercera es la lenta.
 filas=400000
 
