@@ -5,8 +5,8 @@ los de 48, 64, 128 y 256 píxeles (iconos/tesmalo-LADO.png) y el vectorial (icon
 Una rejilla de 7 × 7 celdas coloreadas por altura (verde en lo bajo, ocre y pardo en la ladera,
 blanco en la cumbre), como un modelo digital del terreno visto desde arriba, con las líneas de
 la rejilla y un borde oscuro. Sólo usa la biblioteca estándar: escribe un PNG con paleta de 4
-bits. Uso: python3 dialog/dibujar_icono.py [salida.png]
-     python3 dialog/dibujar_icono.py --todos [CARPETA]   (por omisión, dialog/)
+bits. Uso: python3 scripts/dibujar_icono.py [salida.png]
+     python3 scripts/dibujar_icono.py --todos [CARPETA]   (por omisión, dialog/, que los lleva)
 """
 import math
 import struct
@@ -110,9 +110,10 @@ def png(imagen):
 
 if __name__ == "__main__":
     if len(sys.argv) > 1 and sys.argv[1] == "--todos":
-        # Todos los del paquete, en la carpeta dada (por omisión, la de este guion).
+        # Todos los del paquete, en la carpeta dada (por omisión, dialog/, junto a este guion).
         import os
-        carpeta = sys.argv[2] if len(sys.argv) > 2 else os.path.dirname(os.path.abspath(__file__))
+        carpeta = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
+            os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "dialog")
         os.makedirs(os.path.join(carpeta, "iconos"), exist_ok=True)
         with open(os.path.join(carpeta, "tesmalo.png"), "wb") as fichero:
             fichero.write(png(pixeles()))
