@@ -50,7 +50,7 @@ class UserForm1 : public QWidget {
     Q_OBJECT
 
   public:
-    // Las cajas y el proceso de eventos salen de `herramientas`, que deben vivir lo que la
+    // Las cajas y el fin del proceso salen de `herramientas`, que deben vivir lo que la
     // ventana. La ventana se crea con la disposición de diseño; UserForm_Activate la deja en el
     // estado de inicio al mostrarse por primera vez.
     explicit UserForm1(Herramientas_ventana herramientas, QWidget* padre = nullptr);

@@ -111,8 +111,6 @@ Herramientas_ventana Herramientas_qt() {
         .Mostrar_mensaje = Mostrar_mensaje_qt,
         .Pedir_texto = Pedir_texto_qt,
         .Elegir_fichero = Elegir_fichero_qt,
-        .Procesar_eventos = [] { QCoreApplication::processEvents(); },
-        .Esperar_eventos = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); },
         .Terminar_proceso = [](int estado) { std::_Exit(estado); },
     };
 }

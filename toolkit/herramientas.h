@@ -1,5 +1,5 @@
-// Las cajas modales y el proceso de eventos en los que se apoyan la ventana y la petición del
-// destino. Van juntas en una estructura de funciones para que el programa use las de Qt y las
+// Las cajas modales en las que se apoyan la ventana y la petición del destino, y el fin del
+// proceso. Van juntas en una estructura de funciones para que el programa use las de Qt y las
 // pruebas pongan unas con guion: nadie fuera de toolkit/ nombra QMessageBox, QInputDialog ni
 // QFileDialog.
 #pragma once
@@ -40,22 +40,15 @@ struct Herramientas_ventana {
     std::function<QString(QWidget* padre, const QList<Filtro_fichero>& filtros, int entrada)>
         Elegir_fichero;
 
-    // Atiende todos los eventos pendientes (pintado y entrada) y vuelve.
-    std::function<void()> Procesar_eventos;
-
-    // Espera a que llegue algún evento (también uno que otro hilo mande a un objeto de este) y
-    // atiende los pendientes; así el hilo de la interfaz espera a otro sin dejar de responder.
-    std::function<void()> Esperar_eventos;
-
     // Termina el proceso en el acto con `estado`, sin volver: no espera a otros hilos ni a
     // lecturas en curso, y no corre destructores ni manejadores de salida.
     std::function<void(int estado)> Terminar_proceso;
 };
 
 // Las de Qt: QMessageBox, QInputDialog y QFileDialog (el de Qt, no el del escritorio, para que
-// la lista de filtros se vea igual en todas partes), QCoreApplication::processEvents y
-// std::_Exit. El selector enseña los tipos de fichero y las fechas en español, sea cual sea la
-// configuración regional, y no guarda nada (ni su última carpeta ni su vista) entre ejecuciones.
+// la lista de filtros se vea igual en todas partes) y std::_Exit. El selector enseña los tipos de
+// fichero y las fechas en español, sea cual sea la configuración regional, y no guarda nada (ni su
+// última carpeta ni su vista) entre ejecuciones.
 Herramientas_ventana Herramientas_qt();
 
 // Pone en español los textos propios de Qt (los botones de las cajas, el selector de ficheros)

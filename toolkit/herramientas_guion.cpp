@@ -1,7 +1,5 @@
 #include "toolkit/herramientas_guion.h"
 
-#include <QCoreApplication>
-
 namespace tesmalo {
 
 Herramientas_ventana Guion_cajas::Herramientas() {
@@ -21,17 +19,6 @@ Herramientas_ventana Guion_cajas::Herramientas() {
             [this](QWidget*, const QList<Filtro_fichero>& filtros, int entrada) {
                 elecciones.append({filtros, entrada});
                 return ficheros.isEmpty() ? QString() : ficheros.takeFirst();
-            },
-        .Procesar_eventos =
-            [this] {
-                ++eventos_procesados;
-                QCoreApplication::processEvents();
-                if (al_procesar_eventos) al_procesar_eventos();
-            },
-        .Esperar_eventos =
-            [this] {
-                ++esperas;
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             },
         .Terminar_proceso = [this](int estado) { terminaciones << estado; },
     };

@@ -35,15 +35,10 @@ struct Guion_cajas {
     QList<Mensaje> mensajes;
     QList<Peticion> peticiones;
     QList<Eleccion> elecciones;
-    int eventos_procesados = 0;
-    int esperas = 0;
     QList<int> terminaciones;  // los estados con que se pidió terminar el proceso
 
     // Se llama mientras la caja de mensaje está «abierta», antes de que vuelva.
     std::function<void(const Mensaje&)> al_mostrar_mensaje;
-    // Se llama en cada proceso de eventos, tras atender los pendientes de verdad (no en las
-    // esperas de Esperar_eventos).
-    std::function<void()> al_procesar_eventos;
 
     // Unas herramientas que usan este guion; el guion debe vivir más que ellas. Terminar_proceso
     // sólo anota el estado y vuelve.
