@@ -9,7 +9,6 @@
 // cli/lote.h.
 
 #include <getopt.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -19,14 +18,12 @@
 #include <QTranslator>
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <vector>
 
 #include "cli/barra.h"
@@ -38,7 +35,7 @@
 #include "inspection/explorar.h"
 #include "sistema/razones.h"
 #include "sistema/senales.h"
-#include "sistema/temporales.h"
+#include "sistema/sin_lector.h"
 
 namespace {
 
@@ -254,31 +251,10 @@ QString Argumento_ilegible(int argc, char** argv) {
     return {};
 }
 
-// Quien lee la salida se fue (una tubería cerrada, como con «| head»): el programa acaba
-// callado y por SIGPIPE, como cat y las demás órdenes, sin dejar temporales.
-[[noreturn]] void Terminar_sin_lector() {
-    tesmalo::Abandonar_temporales();
-    std::signal(SIGPIPE, SIG_DFL);
-    std::raise(SIGPIPE);
-    std::_Exit(128 + SIGPIPE);
-}
-
-// Verdadero si el error de la conversión es que el destino, un flujo, se quedó sin lector: la
-// escritura lo lleva anidado como std::system_error con EPIPE.
-bool Destino_sin_lector(const std::exception& e) {
-    try {
-        std::rethrow_if_nested(e);
-    } catch (const std::system_error& causa) {
-        return causa.code() == std::errc::broken_pipe;
-    } catch (...) {
-    }
-    return false;
-}
-
 // Lo escrito en stdout llega entero o es un error (un disco lleno, /dev/full).
 void Terminar_salida() {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return;
-    if (errno == EPIPE) Terminar_sin_lector();
+    if (errno == EPIPE) tesmalo::Terminar_sin_lector();
     throw std::runtime_error(QString("no se puede escribir en la salida estándar: %1")
                                  .arg(tesmalo::Razon_del_sistema(errno))
                                  .toStdString());
@@ -310,7 +286,7 @@ int Ejecutar(const Argumentos& a) {
         r = tesmalo::Transfromar_cab(o.cabecera, o.columnas, o.filas, *o.lector, destino, progreso);
     } catch (const std::exception& e) {
         Cerrar_barra(barra);
-        if (Destino_sin_lector(e)) Terminar_sin_lector();
+        tesmalo::Terminar_si_sin_lector(e);
         throw;
     }
     Cerrar_barra(barra);
