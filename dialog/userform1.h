@@ -22,7 +22,7 @@
 #include <functional>
 #include <memory>
 
-#include "dialog/conversion_en_hilo.h"
+#include "dialog/tarea_conversion.h"
 #include "dialog/trabajo_en_hilo.h"
 #include "toolkit/herramientas.h"
 #include "toolkit/marco.h"
@@ -98,9 +98,9 @@ class UserForm1 : public QWidget {
     void TextBox3_Exit(bool& Cancel);
 
     // Las operaciones de progreso, en el hilo de la interfaz. La conversión corre en el hilo de
-    // trabajo (Conversion_en_hilo) y sus avisos llegan aquí en orden: Indicar_inicio pone el
+    // trabajo (Tarea_conversion) y sus avisos llegan aquí en orden: Indicar_inicio pone el
     // título "Reestructurando"; Indicar_progreso muestra la fracción, con 0 al empezar y luego
-    // cada Conversion_en_hilo::Intervalo_avisos_ms como mucho; Indicar_fin muestra `fraccion`,
+    // cada Tarea_conversion::Intervalo_avisos_ms como mucho; Indicar_fin muestra `fraccion`,
     // la última, pone el título "Finalizado" y dibuja la ventana. Indicar_fin llega cuando la
     // conversión ya ha vuelto: el destino está en disco y con su nombre, y cerrar la ventana
     // desde entonces no lo quita. Antes, cerrarla abandona la conversión. Las dos últimas
@@ -150,8 +150,8 @@ class UserForm1 : public QWidget {
     bool terminando_ = false;      // el propio programa cierra la ventana
     bool cierre_pedido_ = false;   // el usuario la cerró
     int estado_salida_ = 0;
-    double fraccion_final_ = 0;                       // la del aviso de fin de la conversión
-    std::shared_ptr<Conversion_en_hilo> conversion_;  // la que está en marcha
+    double fraccion_final_ = 0;                     // la del aviso de fin de la conversión
+    std::shared_ptr<Tarea_conversion> conversion_;  // la que está en marcha
     Trabajo_en_hilo hilo_{this};  // el último: se destruye antes que lo que usan sus tareas
 };
 

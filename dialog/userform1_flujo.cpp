@@ -14,9 +14,9 @@
 #include <stdexcept>
 
 #include "conversion/transformar.h"
-#include "dialog/conversion_en_hilo.h"
 #include "dialog/obtener_destino.h"
 #include "dialog/porcentaje.h"
+#include "dialog/tarea_conversion.h"
 #include "dialog/userform1.h"
 #include "fields/numero.h"
 #include "inspection/explorar.h"
@@ -98,7 +98,7 @@ void UserForm1::CommandButton2_Click() {
     // nombre. «Finalizado» llega cuando la conversión ha vuelto: el destino ya está en disco y
     // con su nombre. Los botones siguen ocultos: no empieza otra acción. Con la ventana ya
     // cerrada no se muestra nada más y la conversión se detiene.
-    Conversion_en_hilo::Avisos avisos;
+    Tarea_conversion::Avisos avisos;
     avisos.Inicio = [this] {
         if (!cierre_pedido_) Indicar_inicio();
     };
@@ -111,12 +111,12 @@ void UserForm1::CommandButton2_Click() {
         Indicar_progreso(fraccion);
         if (!cierre_pedido_ && conversion_) conversion_->Continuar();
     };
-    conversion_ = std::make_shared<Conversion_en_hilo>(hilo_, std::move(avisos));
+    conversion_ = std::make_shared<Tarea_conversion>(hilo_, std::move(avisos));
     auto resumen = std::make_shared<Resumen_conversion>();
     En_hilo(
         [conversion = conversion_, resumen,
-         datos = Conversion_en_hilo::Datos{Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen,
-                                           Ruta_destino}] {
+         datos = Tarea_conversion::Datos{Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen,
+                                         Ruta_destino}] {
             *resumen = conversion->Convertir(datos);
         },
         [this, resumen] {

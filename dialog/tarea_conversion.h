@@ -1,7 +1,7 @@
-// La conversión de la ventana, en el hilo de trabajo (Trabajo_en_hilo): la ventana sigue
-// atendiendo al usuario (y cerrarla acaba el programa) aunque una lectura del origen tarde o no
-// vuelva. Sus avisos de progreso le llegan por la cola de eventos de la ventana, en el orden en
-// que la conversión los da.
+// La conversión de la ventana como tarea de su hilo de trabajo (Trabajo_en_hilo): la ventana
+// sigue atendiendo al usuario (y cerrarla acaba el programa) aunque una lectura del origen tarde
+// o no vuelva. Sus avisos de progreso le llegan por la cola de eventos de la ventana, en el orden
+// en que la conversión los da.
 #pragma once
 
 #include <QElapsedTimer>
@@ -17,7 +17,7 @@
 
 namespace tesmalo {
 
-class Conversion_en_hilo : public std::enable_shared_from_this<Conversion_en_hilo> {
+class Tarea_conversion : public std::enable_shared_from_this<Tarea_conversion> {
   public:
     struct Datos {
         qint32 Int_filesCap = 0, Lng_Soncolumn = 0, Lng_Sonfila = 0;
@@ -36,7 +36,7 @@ class Conversion_en_hilo : public std::enable_shared_from_this<Conversion_en_hil
     };
 
     // `hilo` debe vivir lo que la conversión.
-    Conversion_en_hilo(Trabajo_en_hilo& hilo, Avisos avisos);
+    Tarea_conversion(Trabajo_en_hilo& hilo, Avisos avisos);
 
     // En el hilo de trabajo, como tarea de `hilo`: corre Transfromar_cab con `datos` y estos
     // avisos. Vuelve cuando el destino ya está en disco y con su nombre; lanza si falla o si se

@@ -1,14 +1,14 @@
-#include "dialog/conversion_en_hilo.h"
+#include "dialog/tarea_conversion.h"
 
 #include <stdexcept>
 
 namespace tesmalo {
 
-Conversion_en_hilo::Conversion_en_hilo(Trabajo_en_hilo& hilo, Avisos avisos)
+Tarea_conversion::Tarea_conversion(Trabajo_en_hilo& hilo, Avisos avisos)
     : hilo_(hilo), avisos_(std::move(avisos)) {}
 
-Resumen_conversion Conversion_en_hilo::Convertir(const Datos& datos) {
-    const std::shared_ptr<Conversion_en_hilo> yo = shared_from_this();
+Resumen_conversion Tarea_conversion::Convertir(const Datos& datos) {
+    const std::shared_ptr<Tarea_conversion> yo = shared_from_this();
     const Operaciones_progreso progreso{
         .Indicar_inicio = [&] { hilo_.Avisar([yo] { yo->avisos_.Inicio(); }); },
         .Indicar_progreso = [this](double fraccion) { Indicar_progreso(fraccion); },
@@ -21,7 +21,7 @@ Resumen_conversion Conversion_en_hilo::Convertir(const Datos& datos) {
 // Se llama una vez por fila, millones de veces: mirar el reloj en cada una ya costaría. Se mira
 // cada `paso_avisos_` filas, un paso que se ajusta para que entre dos miradas pase alrededor de
 // un milisegundo; así los avisos salen cada Intervalo_avisos_ms y poco más.
-void Conversion_en_hilo::Indicar_progreso(double fraccion) {
+void Tarea_conversion::Indicar_progreso(double fraccion) {
     ultima_fraccion_ = fraccion;
     if (--avisos_hasta_mirar_ > 0) return;
     if (reloj_.isValid()) {
@@ -41,7 +41,7 @@ void Conversion_en_hilo::Indicar_progreso(double fraccion) {
     }
     // Con el anterior aún en la cola, éste se salta: la ventana verá uno más nuevo.
     if (!progreso_pendiente_.exchange(true)) {
-        const std::shared_ptr<Conversion_en_hilo> yo = shared_from_this();
+        const std::shared_ptr<Tarea_conversion> yo = shared_from_this();
         hilo_.Avisar([yo, fraccion] {
             yo->progreso_pendiente_ = false;
             yo->avisos_.Progreso(fraccion);
@@ -52,19 +52,19 @@ void Conversion_en_hilo::Indicar_progreso(double fraccion) {
     avisos_hasta_mirar_ = paso_avisos_;
 }
 
-void Conversion_en_hilo::Indicar_fin() {
-    const std::shared_ptr<Conversion_en_hilo> yo = shared_from_this();
+void Tarea_conversion::Indicar_fin() {
+    const std::shared_ptr<Tarea_conversion> yo = shared_from_this();
     hilo_.Avisar([yo, fraccion = ultima_fraccion_] { yo->avisos_.Fin(fraccion); });
     std::unique_lock bloqueo(cerrojo_);
     tras_fin_.wait(bloqueo, [this] { return continuar_ || detener_; });
     Comprobar_detenida();
 }
 
-void Conversion_en_hilo::Comprobar_detenida() {
+void Tarea_conversion::Comprobar_detenida() {
     if (detener_) throw std::runtime_error("La conversión se detuvo: se cerró la ventana.");
 }
 
-void Conversion_en_hilo::Continuar() {
+void Tarea_conversion::Continuar() {
     {
         std::lock_guard bloqueo(cerrojo_);
         continuar_ = true;
@@ -72,7 +72,7 @@ void Conversion_en_hilo::Continuar() {
     tras_fin_.notify_all();
 }
 
-void Conversion_en_hilo::Detener() {
+void Tarea_conversion::Detener() {
     {
         std::lock_guard bloqueo(cerrojo_);
         detener_ = true;
