@@ -188,15 +188,41 @@ esperar_titulo() {
     done
     fallar "la ventana se titula «$titulo», no «$2»"
 }
-# capturar NÚMERO FICHERO: captura la ventana cuando ya se ha pintado.
+# capturar NÚMERO FICHERO: captura la ventana cuando ya se ha pintado: cuando tiene más de un
+# color (una recién mostrada es de un solo color hasta que Qt la pinta, de una vez) y dos
+# capturas seguidas son iguales.
 capturar() {
-    sleep 0.3
-    import -window "$1" "$capturas/$2"
+    local previa="$carpeta/captura-previa.png"
+    import -window "$1" "$previa"
+    for _ in $(seq 100); do
+        import -window "$1" "$capturas/$2"
+        if [ "$(identify -format '%k' "$capturas/$2")" -gt 1 ] &&
+            compare -metric AE "$previa" "$capturas/$2" null: 2>/dev/null; then
+            return 0
+        fi
+        mv "$capturas/$2" "$previa"
+        sleep 0.05
+    done
+    fallar "la ventana $1 no acabó de pintarse para $2"
 }
-# sin_ventana TÍTULO QUÉ: tras dar tiempo a que aparezca, no debe verse ninguna con ese título.
+# sin_ventana TÍTULO QUÉ FOCO: las teclas mandadas ya se atendieron sin abrir ninguna ventana con
+# ese título. Se espera a que el foco esté en el elemento de FOCO (su línea del árbol de
+# accesibilidad; la última tecla lo lleva allí) sin ningún botón hundido (un atajo hunde su
+# botón en el acto y actúa después): el programa atiende las teclas en orden, y una caja abierta
+# por una de ellas se habría quedado el foco.
 sin_ventana() {
-    sleep 0.4
-    if xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; then fallar "$2"; fi
+    local estado=""
+    for _ in $(seq 40); do
+        if xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; then fallar "$2"; fi
+        estado=$("$python" "$arbol_accesible" --estado "$pid_programa" 10 2>"$carpeta/arbol.log") ||
+            fallar "no se leyó el árbol de accesibilidad: $(cat "$carpeta/arbol.log")"
+        if grep -qF -- "foco: $3" <<<"$estado" && ! grep -q '^hundido: ' <<<"$estado"; then
+            if xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; then fallar "$2"; fi
+            return 0
+        fi
+        sleep 0.05
+    done
+    fallar "el foco no llegó a «$3» (${estado:-sin foco}): $2"
 }
 # arbol FICHERO: el árbol de accesibilidad del programa en marcha, en CARPETA_CAPTURAS/FICHERO.
 arbol() {
@@ -305,8 +331,8 @@ geometria=$(xdotool getwindowgeometry "$ventana" | sed -n 's/.*Geometry: //p')
 # no escribe; Tab sale sin rechazo. Dos Tab más llevan a CommandButton1, que se ve igual que al
 # empezar: con su anillo de foco.
 xdotool windowfocus --sync "$ventana" key --delay 20 Tab Return alt+i Tab
-sin_ventana "Abrir" "Intro en un campo abrió el selector"
-sin_ventana "Tesmalo" "Alt+I escribió en TextBox1, que se rechazó"
+sin_ventana "Abrir" "Intro en un campo abrió el selector" "text «COLUMNAS»"
+sin_ventana "Tesmalo" "Alt+I escribió en TextBox1, que se rechazó" "text «COLUMNAS»"
 xdotool key --delay 20 Tab Tab
 capturar "$ventana" inicio-tras-tab.png
 compare -metric AE "$capturas/inicio.png" "$capturas/inicio-tras-tab.png" null: 2>/dev/null ||
@@ -348,7 +374,7 @@ fi
 # Con el origen elegido el foco está en TextBox1, con el 6 elegido: Alt+S (CommandButton1, ya
 # oculto) y Alt+X (de ningún control) no lo sustituyen, así que Tab sale sin rechazo.
 xdotool windowfocus --sync "$ventana" key --delay 20 alt+s alt+x Tab
-sin_ventana "Tesmalo" "Alt+S o Alt+X escribieron en TextBox1, que se rechazó"
+sin_ventana "Tesmalo" "Alt+S o Alt+X escribieron en TextBox1, que se rechazó" "text «COLUMNAS»"
 
 # strace, enganchado ya elegido el origen, retrasa medio segundo cada lectura de la conversión
 # desde la segunda: la ventana avisa del progreso tras cada pausa y se ve la barra a medias.

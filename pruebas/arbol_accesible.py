@@ -7,7 +7,10 @@ nombre entre «», y, si los tiene, su descripción, su valor, su texto y su sit
     push button «Seleccionar fichero origen» @8,184,272x37
     text «COLUMNAS» texto=«3» @184,64,72x32
 
-Uso: arbol_accesible.py PID [ESPERA]
+Con --estado escribe sólo el elemento que tiene el foco, tras «foco: », y cada botón hundido (el
+que un atajo o un clic ha pulsado y aún no ha soltado), tras «hundido: ».
+
+Uso: arbol_accesible.py [--estado] PID [ESPERA]
 PID es el número del proceso del programa. Espera hasta ESPERA segundos (5 si no se da) a que
 aparezca en el registro de AT-SPI con alguna ventana; sale con 1 si no aparece.
 """
@@ -64,9 +67,25 @@ def escribir(nodo, nivel):
             escribir(hijo, nivel + 1)
 
 
+def estado(nodo):
+    estados = nodo.get_state_set()
+    if estados.contains(Atspi.StateType.FOCUSED):
+        print("foco: " + linea(nodo))
+    if estados.contains(Atspi.StateType.PRESSED):
+        print("hundido: " + linea(nodo))
+    for i in range(nodo.get_child_count()):
+        hijo = nodo.get_child_at_index(i)
+        if hijo is not None:
+            estado(hijo)
+
+
 def main():
-    pid = int(sys.argv[1])
-    espera = float(sys.argv[2]) if len(sys.argv) > 2 else 5.0
+    argumentos = sys.argv[1:]
+    solo_estado = argumentos[:1] == ["--estado"]
+    if solo_estado:
+        argumentos = argumentos[1:]
+    pid = int(argumentos[0])
+    espera = float(argumentos[1]) if len(argumentos) > 1 else 5.0
     limite = time.monotonic() + espera
     app = aplicacion(pid)
     while app is None and time.monotonic() < limite:
@@ -75,7 +94,10 @@ def main():
     if app is None:
         print("el proceso %d no está en el registro de accesibilidad" % pid, file=sys.stderr)
         return 1
-    escribir(app, 0)
+    if solo_estado:
+        estado(app)
+    else:
+        escribir(app, 0)
     return 0
 
 

@@ -162,7 +162,7 @@ class Herramientas_test : public QObject {
             medida = QFontMetrics(linea->font());
             ancho_campo = linea->contentsRect().width();
             ancho_caja = caja->frameGeometry().width();
-            QTest::qWait(20);
+            QVERIFY(QTest::qWaitForWindowActive(caja));
             cursor = linea->cursorPosition();
             elegido = linea->selectedText();
             QTest::keyClick(linea, Qt::Key_Escape);
