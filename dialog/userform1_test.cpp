@@ -15,6 +15,7 @@
 
 #include "conversion/transformar.h"
 #include "pruebas/apoyo.h"
+#include "pruebas/filtros_origen.h"
 #include "toolkit/controles.h"
 #include "toolkit/herramientas_guion.h"
 
@@ -158,15 +159,13 @@ class Userform1_test : public QObject {
         QCOMPARE(b.guion.elecciones.size(), 1);
         const Guion_cajas::Eleccion& eleccion = b.guion.elecciones[0];
         QCOMPARE(eleccion.entrada, 3);
-        QStringList descripciones, patrones;
+        QStringList descripciones, patrones, esperadas, esperados;
         for (const Filtro_fichero& filtro : eleccion.filtros)
             descripciones << filtro.descripcion, patrones << filtro.patron;
-        QCOMPARE(
-            descripciones,
-            (QStringList{u" All Files (*.*)"_s, u"Archivos de texto DTM (*.dtm) "_s,
-                         u"Archivos de texto DTM (*.txt) "_s, u"Archivos de texto DTM (*.asc) "_s,
-                         u"Archivos de texto DTM (*.grd) "_s}));
-        QCOMPARE(patrones, (QStringList{u"*.*"_s, u"*.dtm"_s, u"*.txt"_s, u"*.asc"_s, u"*.grd"_s}));
+        for (const Filtro_fichero& filtro : Filtros_origen_prueba)
+            esperadas << filtro.descripcion, esperados << filtro.patron;
+        QCOMPARE(descripciones, esperadas);
+        QCOMPARE(patrones, esperados);
         QVERIFY(b.ventana->CommandButton1->isVisible());
         QVERIFY(!b.ventana->CommandButton2->isVisible());
         QVERIFY(b.ventana->Ruta_origen.isEmpty());

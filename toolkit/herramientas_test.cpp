@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "pruebas/filtros_origen.h"
+
 using namespace tesmalo;
 using namespace Qt::StringLiterals;
 
@@ -66,14 +68,6 @@ QStringList Nombres_listados(QFileDialog* caja) {
     nombres.sort();
     return nombres;
 }
-
-const QList<Filtro_fichero> Filtros = {
-    {u" All Files (*.*)"_s, u"*.*"_s},
-    {u"Archivos de texto DTM (*.dtm) "_s, u"*.dtm"_s},
-    {u"Archivos de texto DTM (*.txt) "_s, u"*.txt"_s},
-    {u"Archivos de texto DTM (*.asc) "_s, u"*.asc"_s},
-    {u"Archivos de texto DTM (*.grd) "_s, u"*.grd"_s},
-};
 
 }  // namespace
 
@@ -215,7 +209,7 @@ class Herramientas_test : public QObject {
             nombre->setText(u"sinpunto"_s);
             QTest::keyClick(nombre, Qt::Key_Return);
         });
-        const QString ruta = Herramientas_qt().Elegir_fichero(nullptr, Filtros, 3);
+        const QString ruta = Herramientas_qt().Elegir_fichero(nullptr, Filtros_origen_prueba, 3);
         QDir::setCurrent(anterior);
 
         QCOMPARE(entradas, (QStringList{u"All Files (*.*)"_s, u"Archivos de texto DTM (*.dtm)"_s,
@@ -232,7 +226,7 @@ class Herramientas_test : public QObject {
 
     void selector_cancelado_da_texto_vacio() {
         Al_abrirse([](QWidget* caja) { QTest::keyClick(caja, Qt::Key_Escape); });
-        const QString ruta = Herramientas_qt().Elegir_fichero(nullptr, Filtros, 3);
+        const QString ruta = Herramientas_qt().Elegir_fichero(nullptr, Filtros_origen_prueba, 3);
         QVERIFY(ruta.isEmpty());
     }
 };
