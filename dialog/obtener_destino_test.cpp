@@ -14,8 +14,9 @@ class Obtener_destino_test : public QObject {
         QTest::addColumn<QString>("respuesta");  // lo que deja el usuario; nulo: acepta
         QTest::addColumn<QString>("destino");
         QTest::newRow("acepta la propuesta") << QString() << "/datos/mdt/zona1_reestruct.txt";
-        QTest::newRow("otra extensión") << "/datos/mdt/zona1.asc"
-                                        << "/datos/mdt/zona1.asc";
+        // Tal cual, sin resolver: la ventana toma junto al origen un destino relativo.
+        QTest::newRow("relativo, sin resolver") << "otra/z.txt"
+                                                << "otra/z.txt";
         QTest::newRow("blancos alrededor, sin recortar") << "  /otra/z.txt "
                                                          << "  /otra/z.txt ";
         QTest::newRow("cancela o vacía la caja") << ""
