@@ -87,7 +87,7 @@ struct Bloques_avx2 {
             const __m128i juntos = _mm_shuffle_epi8(parte, indices);
             _mm_storel_epi64(reinterpret_cast<__m128i*>(q), juntos);
             q += __builtin_popcount(m_bajo);
-            _mm_storeh_pd(reinterpret_cast<double*>(q), _mm_castsi128_pd(juntos));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_unpackhi_epi64(juntos, juntos));
             q += __builtin_popcount(m_alto);
         };
         juntar(_mm256_castsi256_si128(bajo), conservar & 0xffff);
