@@ -1,11 +1,14 @@
 // Genera en la salida estándar una rejilla de prueba para las medidas: la cabecera de seis
-// líneas y COLUMNAS × FILAS valores, POR_LINEA en cada línea (la última quizá con menos), con
-// fin de línea LF. Los valores son de tres clases, deterministas:
+// líneas y COLUMNAS × FILAS valores, POR_LINEA en cada línea (la última quizá con menos). Los
+// valores son de tres clases, deterministas:
 //   cifra    una cifra (0 a 9);
 //   entero   de 100 a 2999;
 //   decimal  como «-12.345», con tres decimales y signo menos (de «-1.000» a «-999.999»).
+// FORMA dice el fin de línea y lo que separa los valores de una línea (y la clave de su valor
+// en la cabecera): lf (LF y un espacio, por omisión), crlf (CRLF y un espacio), tab (LF y un
+// tabulador) o tabcrlf (CRLF y un tabulador).
 //
-// Uso: generar_rejilla CLASE COLUMNAS FILAS POR_LINEA
+// Uso: generar_rejilla CLASE COLUMNAS FILAS POR_LINEA [FORMA]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,24 +33,32 @@ char* Escribir_numero(char* p, std::uint64_t v, int cifras_minimas = 1) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
+    if (argc != 5 && argc != 6) {
         std::fprintf(stderr,
-                     "uso: generar_rejilla cifra|entero|decimal COLUMNAS FILAS POR_LINEA\n");
+                     "uso: generar_rejilla cifra|entero|decimal COLUMNAS FILAS POR_LINEA "
+                     "[lf|crlf|tab|tabcrlf]\n");
         return 2;
     }
     const std::string clase = argv[1];
+    const std::string forma = argc == 6 ? argv[5] : "lf";
     const std::uint64_t columnas = std::strtoull(argv[2], nullptr, 10);
     const std::uint64_t filas = std::strtoull(argv[3], nullptr, 10);
     const std::uint64_t por_linea = std::strtoull(argv[4], nullptr, 10);
     if ((clase != "cifra" && clase != "entero" && clase != "decimal") || columnas == 0 ||
-        filas == 0 || por_linea == 0) {
+        filas == 0 || por_linea == 0 ||
+        (forma != "lf" && forma != "crlf" && forma != "tab" && forma != "tabcrlf")) {
         std::fprintf(stderr, "generar_rejilla: argumentos no válidos\n");
         return 2;
     }
+    const bool crlf = forma == "crlf" || forma == "tabcrlf";
+    const char separador = forma == "tab" || forma == "tabcrlf" ? '\t' : ' ';
+    const char* const fin = crlf ? "\r\n" : "\n";
     std::printf(
-        "ncols %llu\nnrows %llu\nxllcorner 258.000\nyllcorner 448.500\n"
-        "cellsize 15.000\nnodata_value -999.000\n",
-        static_cast<unsigned long long>(columnas), static_cast<unsigned long long>(filas));
+        "ncols%c%llu%snrows%c%llu%sxllcorner%c258.000%syllcorner%c448.500%s"
+        "cellsize%c15.000%snodata_value%c-999.000%s",
+        separador, static_cast<unsigned long long>(columnas), fin, separador,
+        static_cast<unsigned long long>(filas), fin, separador, fin, separador, fin, separador, fin,
+        separador, fin);
 
     std::vector<char> bufer(1 << 20);
     char* p = bufer.data();
@@ -63,7 +74,12 @@ int main(int argc, char** argv) {
             *p++ = '.';
             p = Escribir_numero(p, (i * 131) % 1000, 3);
         }
-        *p++ = (i % por_linea == 0 || i == n) ? '\n' : ' ';
+        if (i % por_linea == 0 || i == n) {
+            if (crlf) *p++ = '\r';
+            *p++ = '\n';
+        } else {
+            *p++ = separador;
+        }
         if (p - bufer.data() > static_cast<std::ptrdiff_t>(bufer.size()) - 64) {
             if (std::fwrite(bufer.data(), 1, p - bufer.data(), stdout) !=
                 std::size_t(p - bufer.data()))

@@ -1022,11 +1022,11 @@ class Fallos_test : public QObject {
         QTest::addColumn<QByteArray>("origen");
         QTest::addColumn<QByteArray>("filas");  // lo escrito tras la cabecera; vacío si falla
         QTest::addColumn<QString>("causa");
-        static const char raros_c[] = "\x00\x01 \xff\xfe \xc3\x28 \xed\xa0\x80 \x7f\t\x1b";
+        static const char raros_c[] = "\x00\x01 \xff\xfe \xc3\x28 \xed\xa0\x80 \x7f\x0b\x1b";
         const QByteArray raros(raros_c, sizeof raros_c - 1);
         QTest::newRow("en los valores")
             << Cabecera_3x2 + "1 " + raros + "\n"
-            << QByteArray("1 \x00\x01 \xff\xfe\r\n\xc3\x28 \xed\xa0\x80 \x7f\t\x1b\r\n", 21)
+            << QByteArray("1 \x00\x01 \xff\xfe\r\n\xc3\x28 \xed\xa0\x80 \x7f\x0b\x1b\r\n", 21)
             << QString();
         QTest::newRow("NUL en la línea 1")
             << QByteArray("ncols \x00\xff\nnrows 2\n1 2\n", 21) << QByteArray()

@@ -52,15 +52,18 @@ class Gdal_test : public QObject {
         QTest::addColumn<double>("x_origen");  // esquina superior izquierda
         QTest::addColumn<double>("y_origen");
         QTest::addColumn<double>("celda");
+        QTest::addColumn<bool>("tabuladores");  // la muestra con tabuladores y CRLF
         // La cabecera escrita corta a dos decimales: «1000.255» queda en 1000.25.
         QTest::newRow("zona1.asc")
-            << "zona1.asc" << 6 << 401 << 301 << 258.0 << 448.5 + 301 * 15.0 << 15.0;
-        QTest::newRow("uno_por_linea.txt")
-            << "uno_por_linea.txt" << 6 << 23 << 17 << 431250.0 << 4581200.0 + 17 * 5.0 << 5.0;
-        QTest::newRow("fila_por_linea.dtm")
-            << "fila_por_linea.dtm" << 8 << 37 << 29 << 1000.25 << 2000.5 + 29 * 2.5 << 2.5;
+            << "zona1.asc" << 6 << 401 << 301 << 258.0 << 448.5 + 301 * 15.0 << 15.0 << false;
+        QTest::newRow("uno_por_linea.txt") << "uno_por_linea.txt" << 6 << 23 << 17 << 431250.0
+                                           << 4581200.0 + 17 * 5.0 << 5.0 << false;
+        QTest::newRow("fila_por_linea.dtm") << "fila_por_linea.dtm" << 8 << 37 << 29 << 1000.25
+                                            << 2000.5 + 29 * 2.5 << 2.5 << false;
         QTest::newRow("irregular.grd")
-            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0;
+            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << false;
+        QTest::newRow("irregular.grd con tabuladores y CRLF")
+            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << true;
     }
     void lee_la_conversion() {
         QFETCH(QString, muestra);
@@ -70,8 +73,19 @@ class Gdal_test : public QObject {
         QFETCH(double, x_origen);
         QFETCH(double, y_origen);
         QFETCH(double, celda);
+        QFETCH(bool, tabuladores);
         QTemporaryDir tmp;
-        const QString origen = Muestras() + "/" + muestra;
+        QString origen = Muestras() + "/" + muestra;
+        if (tabuladores) {
+            // Cada racha de espacios, un tabulador; cada fin de línea, CRLF.
+            QFile f(origen);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString texto = QString::fromLatin1(f.readAll())
+                                      .replace(QRegularExpression(" +"), "\t")
+                                      .replace("\n", "\r\n");
+            origen = tmp.filePath("tabuladores.asc");
+            tesmalo::Escribir_fichero_prueba(origen, texto.toLatin1());
+        }
         const QString destino = tmp.filePath("destino.txt");
         QProcess cli;
         cli.start(TESMALO_CLI, {"-q", origen, destino});

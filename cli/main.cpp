@@ -323,8 +323,7 @@ int main(int argc, char** argv) {
     const QString error = Leer_argumentos(argc, argv, a);
     if (!error.isEmpty()) return error_de_uso(error);
     // TESMALO_SIMD (avx2, sse2 o portable) impone una versión del escáner, para compararlas.
-    if (const QByteArray simd = qgetenv("TESMALO_SIMD");
-        !simd.isEmpty() && !tesmalo::Forzar_escaner(simd.toStdString()))
+    if (const std::string simd = tesmalo::Forzar_escaner_del_entorno(); !simd.empty())
         return error_de_uso(QString("TESMALO_SIMD: este procesador no tiene el escáner «%1»")
                                 .arg(QString::fromLocal8Bit(simd)));
     try {

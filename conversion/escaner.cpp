@@ -1,5 +1,7 @@
 #include "conversion/escaner.h"
 
+#include <cstdlib>
+
 namespace tesmalo {
 namespace {
 
@@ -49,6 +51,12 @@ bool Forzar_escaner(std::string_view nombre) {
     if (v.copiador == nullptr) return false;
     En_uso() = v;
     return true;
+}
+
+std::string Forzar_escaner_del_entorno() {
+    const char* nombre = std::getenv("TESMALO_SIMD");
+    if (nombre == nullptr || *nombre == '\0' || Forzar_escaner(nombre)) return {};
+    return nombre;
 }
 
 }  // namespace tesmalo

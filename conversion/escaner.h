@@ -1,11 +1,13 @@
 // El recorrido rápido de los valores: copia campos por bloques de 64 bytes, con un coste que no
 // crece con el número de campos por byte.
 //
-// Cada bloque se clasifica de una vez en máscaras de bits (espacio, CR, LF); de ellas salen los
-// principios y finales de los campos, la cuenta de campos (por popcount) y, con una selección de
-// bit, el byte donde acaba el campo que completa la cuenta pedida. Los bytes se copian por
-// rachas enteras: un bloque cuyos separadores son sueltos y están entre dos campos se copia tal
-// cual, con cada separador cambiado por un espacio; una racha de separadores se queda en uno.
+// Cada bloque se clasifica de una vez en máscaras de bits (separadores: espacio, tabulador, CR y
+// LF; y aparte CR y LF, para contar líneas); de ellas salen los principios y finales de los
+// campos, la cuenta de campos (por popcount) y, con una selección de bit, el byte donde acaba el
+// campo que completa la cuenta pedida. Un bloque cuyos separadores son sueltos y están entre dos
+// campos se copia tal cual, con cada separador cambiado por un espacio; si tiene rachas de
+// separadores (un CRLF, espacios de alineación), cada racha se queda en un espacio y el bloque se
+// junta sin huecos de una vez, sin un paso por racha.
 //
 // Hay tres versiones del mismo recorrido: AVX2 (si el procesador la tiene), SSE2 (la base de
 // x86-64) y una portable en C++ sin instrucciones vectoriales. Se elige la mejor que tenga el
@@ -13,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tesmalo {
@@ -48,5 +51,10 @@ std::string_view Nombre_escaner();
 // Impone la versión `nombre`; devuelve falso (y no cambia nada) si no existe o si el procesador
 // no la tiene.
 bool Forzar_escaner(std::string_view nombre);
+// Impone la versión que nombra la variable de entorno TESMALO_SIMD, si la tiene y no está vacía:
+// así las pruebas, el fuzzing, las medidas y tesmalo-cli usan y comparan cualquiera de las tres.
+// Devuelve el nombre pedido si no se pudo imponer (no existe o el procesador no la tiene; nada
+// cambia), y vacío si se impuso o no se pidió ninguna.
+std::string Forzar_escaner_del_entorno();
 
 }  // namespace tesmalo

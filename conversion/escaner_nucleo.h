@@ -17,7 +17,16 @@ namespace {
 
 // Cuántos bits de `m` valen 1.
 inline int Contar(std::uint64_t m) {
+#if defined(__x86_64__) && !defined(__POPCNT__)
+    // Sin popcnt (la base de x86-64), __builtin_popcountll es una llamada a la biblioteca del
+    // compilador; en línea, por sumas de bits vecinos, cuesta menos que la llamada.
+    m -= (m >> 1) & 0x5555555555555555ull;
+    m = (m & 0x3333333333333333ull) + ((m >> 2) & 0x3333333333333333ull);
+    m = (m + (m >> 4)) & 0x0f0f0f0f0f0f0f0full;
+    return static_cast<int>((m * 0x0101010101010101ull) >> 56);
+#else
     return __builtin_popcountll(m);
+#endif
 }
 // La posición del bit más bajo que vale 1; `m` no puede ser 0.
 inline int Ceros_bajos(std::uint64_t m) {
@@ -42,11 +51,42 @@ inline int Seleccionar_portable(std::uint64_t m, int r) {
     return posicion;
 }
 
+// Juntar de las versiones que no barajan bytes (B::Juntar, abajo): cada racha de bits de
+// `conservar` se copia con una copia fija de 64 bytes, en un búfer aparte para no escribir fuera
+// de los 64 bytes de `d`. Cuesta un paso por racha.
+template <class B>
+inline __attribute__((always_inline)) int Juntar_rachas(const typename B::Bloque& bloque,
+                                                        std::uint64_t conservar, char* d) {
+    // El bloque cambiado, y sus rachas seguidas; la mitad alta sólo deja copiar 64 bytes desde
+    // cualquier posición.
+    alignas(64) char cambiado[128];
+    alignas(64) char juntado[128];
+    B::Guardar(bloque, cambiado);
+    int escritos = 0;
+    std::uint64_t m = conservar;
+    while (m != 0) {
+        const int inicio = Ceros_bajos(m);
+        const std::uint64_t desde = m >> inicio;
+        const int n = ~desde == 0 ? 64 - inicio : Ceros_bajos(~desde);
+        // Sin pasar por memcpy, que con las comprobaciones de _FORTIFY_SOURCE sería una llamada
+        // a la biblioteca por racha: una copia de tamaño fijo el compilador la hace en línea.
+        __builtin_memcpy(juntado + escritos, cambiado + inicio, 64);
+        escritos += n;
+        m = inicio + n >= 64 ? 0 : m & (~std::uint64_t{0} << (inicio + n));
+    }
+    __builtin_memcpy(d, juntado, 64);
+    return escritos;
+}
+
 // El recorrido de Copiador_bloques (conversion/escaner.h), con la clasificación de `B`, que da,
 // para 64 bytes en p:
-//   B::Cargar(p)          un bloque con las máscaras sep (espacio, CR o LF), cr y lf, bit i el
-//                         byte p[i];
+//   B::Cargar(p)          un bloque con las máscaras sep (espacio, tabulador, CR o LF), cr y lf,
+//                         bit i el byte p[i];
 //   B::Guardar(bloque, d) escribe en d los 64 bytes con cada separador cambiado por un espacio;
+//   B::Juntar(bloque, conservar, d)
+//                         escribe en d, seguidos y en orden, los bytes del bloque cambiado cuyo
+//                         bit vale 1 en `conservar`, y devuelve cuántos son; puede escribir
+//                         basura detrás, pero nada más allá de d + 64;
 //   B::Seleccionar(m, r)  como Seleccionar_portable.
 template <class B>
 inline __attribute__((always_inline)) void Copiar_bloques(Copia_campos& copia, const char* fin) {
@@ -57,10 +97,6 @@ inline __attribute__((always_inline)) void Copiar_bloques(Copia_campos& copia, c
     std::uint64_t en_campo = copia.en_campo;
     std::uint64_t cr_previo = copia.cr_previo;
     bool espacio = copia.espacio;
-    // Para juntar las rachas de un bloque con separadores de más: el bloque cambiado, y sus
-    // rachas seguidas; la mitad alta sólo deja copiar 64 bytes desde cualquier posición.
-    alignas(64) char cambiado[128];
-    alignas(64) char juntado[128];
 
     while (quedan > 0 && fin - p >= 64) {
         const auto bloque = B::Cargar(p);
@@ -93,19 +129,9 @@ inline __attribute__((always_inline)) void Copiar_bloques(Copia_campos& copia, c
             B::Guardar(bloque, q);
             q += Contar(conservar);
         } else {
-            B::Guardar(bloque, cambiado);
-            int escritos = 0;
-            std::uint64_t m = conservar;
-            while (m != 0) {
-                const int inicio = Ceros_bajos(m);
-                const std::uint64_t desde = m >> inicio;
-                const int n = ~desde == 0 ? 64 - inicio : Ceros_bajos(~desde);
-                std::memcpy(juntado + escritos, cambiado + inicio, 64);
-                escritos += n;
-                m = inicio + n >= 64 ? 0 : m & (~std::uint64_t{0} << (inicio + n));
-            }
-            std::memcpy(q, juntado, 64);
-            q += escritos;
+            // Hay separadores que se quitan (el CR de un CRLF, rachas de espacios): el bloque
+            // se junta sin ellos.
+            q += B::Juntar(bloque, conservar, q);
         }
 
         // Un CR es siempre un fin de línea; un LF, salvo detrás de un CR.

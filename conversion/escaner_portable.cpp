@@ -32,7 +32,7 @@ struct Bloques_portable {
             if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
             b.palabra[i] = x;
             const std::uint64_t cr = Ceros(x ^ (Unos * '\r')), lf = Ceros(x ^ (Unos * '\n'));
-            b.altos[i] = Ceros(x ^ (Unos * ' ')) | cr | lf;
+            b.altos[i] = Ceros(x ^ (Unos * ' ')) | Ceros(x ^ (Unos * '\t')) | cr | lf;
             b.sep |= Juntar(b.altos[i]) << (8 * i);
             b.cr |= Juntar(cr) << (8 * i);
             b.lf |= Juntar(lf) << (8 * i);
@@ -46,6 +46,9 @@ struct Bloques_portable {
             if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
             std::memcpy(d + 8 * i, &x, 8);
         }
+    }
+    static int Juntar(const Bloque& b, std::uint64_t conservar, char* d) {
+        return Juntar_rachas<Bloques_portable>(b, conservar, d);
     }
     static int Seleccionar(std::uint64_t m, int r) { return Seleccionar_portable(m, r); }
 };

@@ -19,12 +19,14 @@ struct Bloques_sse2 {
     static Bloque Cargar(const char* p) {
         Bloque b;
         b.sep = b.cr = b.lf = 0;
-        const __m128i espacio = _mm_set1_epi8(' '), cr = _mm_set1_epi8('\r'),
-                      lf = _mm_set1_epi8('\n');
+        const __m128i espacio = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'),
+                      cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
         for (int i = 0; i < 4; ++i) {
             b.v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
             const __m128i es_cr = _mm_cmpeq_epi8(b.v[i], cr), es_lf = _mm_cmpeq_epi8(b.v[i], lf);
-            b.s[i] = _mm_or_si128(_mm_cmpeq_epi8(b.v[i], espacio), _mm_or_si128(es_cr, es_lf));
+            const __m128i blanco =
+                _mm_or_si128(_mm_cmpeq_epi8(b.v[i], espacio), _mm_cmpeq_epi8(b.v[i], tab));
+            b.s[i] = _mm_or_si128(blanco, _mm_or_si128(es_cr, es_lf));
             b.sep |=
                 static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(b.s[i])))
                 << (16 * i);
@@ -41,6 +43,10 @@ struct Bloques_sse2 {
             _mm_storeu_si128(
                 reinterpret_cast<__m128i*>(d + 16 * i),
                 _mm_or_si128(_mm_andnot_si128(b.s[i], b.v[i]), _mm_and_si128(b.s[i], espacio)));
+    }
+    // SSE2 no tiene barajado de bytes (pshufb es de SSSE3): las rachas se copian una a una.
+    static int Juntar(const Bloque& b, std::uint64_t conservar, char* d) {
+        return Juntar_rachas<Bloques_sse2>(b, conservar, d);
     }
     static int Seleccionar(std::uint64_t m, int r) { return Seleccionar_portable(m, r); }
 };

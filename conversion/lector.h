@@ -2,9 +2,10 @@
 //
 // Una línea acaba en LF, en CRLF o en un CR suelto; ningún carácter de fin de línea queda en
 // su texto, y un fin de línea al final del fichero no abre otra línea vacía. Los campos son las
-// rachas de bytes que no son espacio (0x20) ni fin de línea: el tabulador es parte de un campo.
-// Los bytes se entregan tal cual, sin decodificar. Los bloques los lee del sistema
-// Origen_abierto (sistema/origen.h); aquí sólo se recorren.
+// rachas de bytes que no son espacio (0x20), tabulador (0x09) ni fin de línea: cualquier racha de
+// espacios y tabuladores separa dos valores, en la cabecera y entre los valores, como la leen
+// los demás programas. Los bytes se entregan tal cual, sin decodificar. Los bloques los lee del
+// sistema Origen_abierto (sistema/origen.h); aquí sólo se recorren.
 #pragma once
 
 #include <sys/stat.h>
@@ -97,12 +98,12 @@ class Lector_origen {
 
     // Copia en `salida` los `k` campos siguientes, cada uno precedido de un espacio (el primero
     // sólo si `espacio_delante`), y devuelve cuántos copió. Los fines de línea entre ellos son
-    // separadores como los espacios: una línea sin campos no aporta ninguno. Tras el último
-    // campo copiado, el separador que lo sigue queda sin leer; si son menos de `k`, el fichero
-    // se acabó. `salida` debe ofrecer Reservar(n) (un puntero con sitio para n bytes, n no mayor
-    // que el bloque de lectura más uno) y Avanzar(n).
-    // Es el camino caliente de la conversión: bloques de 64 bytes con el escáner en uso
-    // (conversion/escaner.h) y byte a byte sólo lo que queda al final de cada bloque de lectura.
+    // separadores como los espacios y los tabuladores: una línea sin campos no aporta ninguno. Tras
+    // el último campo copiado, el separador que lo sigue queda sin leer; si son menos de `k`, el
+    // fichero se acabó. `salida` debe ofrecer Reservar(n) (un puntero con sitio para n bytes, n no
+    // mayor que el bloque de lectura más uno) y Avanzar(n). Es el camino caliente de la conversión:
+    // bloques de 64 bytes con el escáner en uso (conversion/escaner.h) y byte a byte sólo lo que
+    // queda al final de cada bloque de lectura.
     template <class Salida>
     qint64 Copiar_campos(Salida& salida, qint64 k, bool espacio_delante) {
         if (k <= 0) return 0;
@@ -166,16 +167,16 @@ class Lector_origen {
     static bool Es_separador(char c) { return Separadores[static_cast<unsigned char>(c)]; }
     static constexpr auto Separadores = [] {
         std::array<bool, 256> tabla{};
-        tabla[' '] = tabla['\n'] = tabla['\r'] = true;
+        tabla[' '] = tabla['\t'] = tabla['\n'] = tabla['\r'] = true;
         return tabla;
     }();
 
-    // Salta espacios hasta el principio del siguiente campo y devuelve verdadero; si antes
-    // acaba la línea (o el fichero), consume el fin de línea y devuelve falso.
+    // Salta espacios y tabuladores hasta el principio del siguiente campo y devuelve verdadero;
+    // si antes acaba la línea (o el fichero), consume el fin de línea y devuelve falso.
     bool Buscar_campo() {
         for (;;) {
             const char* p = p_;
-            while (p < fin_ && *p == ' ') ++p;
+            while (p < fin_ && (*p == ' ' || *p == '\t')) ++p;
             p_ = p;
             if (p < fin_) break;
             if (!Rellenar()) return false;

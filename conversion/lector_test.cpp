@@ -99,8 +99,8 @@ class Lector_test : public QObject {
         QTest::newRow("líneas en blanco") << QByteArray("\n  \n\r\n") << Lineas{{}, {}, {}};
         QTest::newRow("vacío") << QByteArray() << Lineas{};
         QTest::newRow("espacios sueltos") << QByteArray("  7   8  \n") << Lineas{{"7", "8"}};
-        QTest::newRow("tabulador es parte del campo")
-            << QByteArray("a\tb c\n") << Lineas{{"a\tb", "c"}};
+        QTest::newRow("tabuladores y espacios separan")
+            << QByteArray("\ta\tb \t c\t\r\n\t\n") << Lineas{{"a", "b", "c"}, {}};
         QTest::newRow("NUL y bytes altos")
             << QByteArray("\x00\xff \xf1\n", 5) << Lineas{{QByteArray("\x00\xff", 2), "\xf1"}};
     }
@@ -168,6 +168,19 @@ class Lector_test : public QObject {
         QTest::newRow("separador en el byte 63 y campo en el 64")
             << a63 + " " + x200 + "  \r\n"
             << 2ll << false << a63 + " " + x200 << 2ll << 1ll << QByteArray();
+        // Valores cortos separados por tabuladores, espacios y CRLF mezclados: casi todos los
+        // bloques de 64 bytes tienen separadores que se quitan, y el primero acaba en medio.
+        QByteArray mezcla = QByteArray(61, 'x');
+        for (int i = 0; i < 40; ++i)
+            mezcla += QByteArray(i % 3 == 0   ? "\t\r\n"
+                                 : i % 3 == 1 ? " \t"
+                                              : "\r\n\t ") +
+                      QByteArray::number(i % 10);
+        QByteArray mezcla_copiada = QByteArray(61, 'x');
+        for (int i = 0; i < 40; ++i) mezcla_copiada += " " + QByteArray::number(i % 10);
+        QTest::newRow("tabuladores, espacios y CRLF a caballo de los bloques")
+            << mezcla + "\t\r\n"
+            << 41ll << false << mezcla_copiada << 41ll << 28ll << QByteArray();
     }
     // Cada caso con bloques de lectura de varios tamaños, para que lo partan en sitios distintos.
     void copiar_campos() {
@@ -338,11 +351,9 @@ class Lector_test : public QObject {
 // con cada una. Si el procesador no la tiene, la prueba se salta: sale con 200, que no es ningún
 // recuento de fallos de Qt Test (como mucho 127).
 int main(int argc, char** argv) {
-    if (const char* simd = std::getenv("TESMALO_SIMD"); simd != nullptr && *simd != '\0') {
-        if (!tesmalo::Forzar_escaner(simd)) {
-            std::printf("Este procesador no puede usar el escáner %s: prueba saltada.\n", simd);
-            return 200;
-        }
+    if (const std::string simd = tesmalo::Forzar_escaner_del_entorno(); !simd.empty()) {
+        std::printf("Este procesador no puede usar el escáner %s: prueba saltada.\n", simd.c_str());
+        return 200;
     }
     const std::string_view escaner = tesmalo::Nombre_escaner();
     std::printf("Escáner: %.*s\n", int(escaner.size()), escaner.data());

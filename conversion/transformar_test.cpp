@@ -87,8 +87,9 @@ class Transformar_test : public QObject {
         QTest::newRow("valores copiados sin cambios")
             << QByteArray("-999.000 0012.5 1.5E+03\r\n+7 ,5 abc\r\n")
             << Lineas{"-999.000 0012.5 1.5E+03", "+7 ,5 abc"} << 0ll;
-        QTest::newRow("tabuladores y bytes altos dentro de los valores")
-            << QByteArray("a\tb \xf1 c\r\n1 2 3\r\n") << Lineas{"a\tb \xf1 c", "1 2 3"} << 0ll;
+        QTest::newRow("los tabuladores separan como los espacios; bytes altos en los valores")
+            << QByteArray("a\tb \xf1\t\t c\t\r\n\t1\t2 3\r\n") << Lineas{"a b \xf1", "c 1 2"}
+            << 1ll;
         QTest::newRow("LF, CR y CRLF mezclados")
             << QByteArray("1 2\n3\r4\r\n5 6\r") << Lineas{"1 2 3", "4 5 6"} << 0ll;
         QTest::newRow("espacios de sobra")
@@ -117,6 +118,29 @@ class Transformar_test : public QObject {
         QCOMPARE(registro.llamadas.size(), filas.size() + 3);
         QCOMPARE(registro.llamadas.first(), "inicio");
         QCOMPARE(registro.llamadas.last(), "fin");
+    }
+
+    // Una cabecera cuyas claves y valores separan tabuladores, solos o con espacios, da la misma
+    // cabecera de destino que con espacios.
+    void cabecera_con_tabuladores_data() {
+        QTest::addColumn<QByteArray>("cabecera");
+        QTest::newRow("un tabulador entre clave y valor") << QByteArray(
+            "ncols\t3\r\nnrows\t2\r\nxllcorner\t258.000\r\nyllcorner\t448.500\r\n"
+            "cellsize\t15.000\r\nnodata_value\t-999.000\r\n");
+        QTest::newRow("rachas de tabuladores y espacios, también en los extremos") << QByteArray(
+            "\tncols \t 3\t\nnrows\t\t2 \n xllcorner\t258.000\t\t\n"
+            "yllcorner \t448.500\ncellsize\t 15.000\nnodata_value\t-999.000 \t\n");
+    }
+    void cabecera_con_tabuladores() {
+        QFETCH(QByteArray, cabecera);
+        Escribir(origen_, cabecera + "1\t2\t3\n4\t5\t6\n");
+        Registro registro;
+        const Resumen_conversion r =
+            Transfromar_cab(6, 3, 2, origen_, destino_, registro.Operaciones());
+        QByteArray esperado;
+        for (const QByteArray& l : Destino_3x2 + Lineas{"1 2 3", "4 5 6"}) esperado += l + "\r\n";
+        QCOMPARE(Leer(destino_), esperado);
+        QVERIFY(!r.No_cuadra());
     }
 
     // Con una cuenta de filas 0 en la cabecera, cada bloque da una sola fila.
@@ -190,17 +214,6 @@ class Transformar_test : public QObject {
             << QByteArray("ncols x\n1\n") << 1 << 3 << 2 << "La línea 1 de";
         QTest::newRow("xllcorner que no es un número")
             << QByteArray("3\n2\nx258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
-        // Con tabuladores, cada línea es un solo campo: se dice que sólo los espacios separan.
-        const QString tabuladores =
-            "separados por tabuladores, y sólo los espacios separan valores";
-        QTest::newRow("ncols separado por un tabulador")
-            << QByteArray("ncols\t3\nnrows\t2\n1\t2\t3\n") << 2 << 3 << 2 << tabuladores;
-        QTest::newRow("xllcorner separado por un tabulador")
-            << QByteArray("ncols 3\nnrows 2\nxllcorner\t258.000\n1 2 3\n") << 3 << 3 << 2
-            << tabuladores;
-        QTest::newRow("nodata_value separado por un tabulador")
-            << QByteArray("3\n2\n1.0\n1.0\n1.0\nnodata_value\t-9999\n1 2 3\n") << 6 << 3 << 2
-            << tabuladores;
         QTest::newRow("ninguna columna con valores detrás")
             << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
         QTest::newRow("sin cabecera: cero columnas")

@@ -5,11 +5,27 @@
 
 namespace tesmalo {
 
+namespace {
+
+bool Es_blanco(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// La posición del primer delimitador de `texto`, o -1; el delimitador " " es cualquier blanco.
+qsizetype Buscar_delimitador(QByteArrayView texto, char delimitador) {
+    if (delimitador != ' ') return texto.indexOf(delimitador);
+    for (qsizetype i = 0; i < texto.size(); ++i)
+        if (Es_blanco(texto[i])) return i;
+    return -1;
+}
+
+}  // namespace
+
 QByteArrayView Recortar(QByteArrayView texto) {
     qsizetype inicio = 0;
     qsizetype fin = texto.size();
-    while (inicio < fin && texto[inicio] == ' ') ++inicio;
-    while (fin > inicio && texto[fin - 1] == ' ') --fin;
+    while (inicio < fin && Es_blanco(texto[inicio])) ++inicio;
+    while (fin > inicio && Es_blanco(texto[fin - 1])) --fin;
     return texto.sliced(inicio, fin - inicio);
 }
 
@@ -17,7 +33,7 @@ QList<QByteArray> Separar_campos(QByteArrayView texto, char delimitador) {
     QList<QByteArray> campos;
     QByteArrayView resto = Recortar(texto);
     for (;;) {
-        const qsizetype p = resto.indexOf(delimitador);
+        const qsizetype p = Buscar_delimitador(resto, delimitador);
         if (p < 0) {
             campos.append(Recortar(resto).toByteArray());
             return campos;

@@ -9,13 +9,14 @@
 
 namespace tesmalo {
 
-// Quita los espacios (sólo el carácter 0x20; no los tabuladores) del principio y del final.
+// Quita los blancos (el espacio 0x20 y el tabulador 0x09) del principio y del final.
 QByteArrayView Recortar(QByteArrayView texto);
 
-// Parte `texto` en campos separados por `delimitador`.
+// Parte `texto` en campos separados por `delimitador`. El delimitador " " es cualquier blanco:
+// un espacio o un tabulador, como los lee el lector de rejillas (conversion/lector.h).
 // El texto se recorta primero. Un delimitador al principio o una racha de delimitadores no
 // dan campos vacíos, pero lo que queda tras el último delimitador es siempre el último campo,
-// aunque esté vacío («258.» con "." da «258», «»). Un texto vacío o de sólo espacios da una
+// aunque esté vacío («258.» con "." da «258», «»). Un texto vacío o de sólo blancos da una
 // lista de un elemento, el texto vacío. Nunca devuelve una lista vacía.
 QList<QByteArray> Separar_campos(QByteArrayView texto, char delimitador);
 

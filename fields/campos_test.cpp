@@ -20,9 +20,8 @@ class Campos_test : public QObject {
         QTest::newRow("clave y valor") << QByteArray("ncols 401") << ' ' << Campos{"ncols", "401"};
         QTest::newRow("vacío da un campo vacío") << QByteArray("") << ' ' << Campos{""};
         QTest::newRow("sólo espacios da un campo vacío") << QByteArray("   ") << ' ' << Campos{""};
-        QTest::newRow("el tabulador no separa")
-            << QByteArray("a\tb c") << ' ' << Campos{"a\tb", "c"};
-        QTest::newRow("el tabulador no se recorta") << QByteArray("\t7 ") << ' ' << Campos{"\t7"};
+        QTest::newRow("tabuladores y espacios separan y se recortan")
+            << QByteArray("\ta\tb \t c\t") << ' ' << Campos{"a", "b", "c"};
         QTest::newRow("punto decimal") << QByteArray("258.5") << '.' << Campos{"258", "5"};
         QTest::newRow("sin punto") << QByteArray("258") << '.' << Campos{"258"};
         QTest::newRow("punto final deja un campo vacío")

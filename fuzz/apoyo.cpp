@@ -13,9 +13,8 @@
 namespace tesmalo::fuzz {
 
 void Elegir_escaner() {
-    const char* simd = std::getenv("TESMALO_SIMD");
-    if (simd != nullptr && *simd != '\0' && !Forzar_escaner(simd)) {
-        std::fprintf(stderr, "Este procesador no puede usar el escáner %s.\n", simd);
+    if (const std::string simd = Forzar_escaner_del_entorno(); !simd.empty()) {
+        std::fprintf(stderr, "Este procesador no puede usar el escáner %s.\n", simd.c_str());
         std::exit(200);
     }
     const std::string_view nombre = Nombre_escaner();

@@ -4,9 +4,9 @@
 // ancho para Rellenar_texto, y el texto. Propiedades de Separar_campos:
 // - coincide con el algoritmo hecho al pie de la letra (fuzz/modelo.h);
 // - nunca da una lista vacía, ningún campo salvo el último está vacío y ninguno contiene el
-//   delimitador;
+//   delimitador (con el espacio, ni un tabulador);
 // - con el espacio, unir con un espacio y volver a separar da los mismos campos, y la unión es
-//   el texto recortado con cada racha de espacios reducida a uno.
+//   el texto recortado con cada racha de espacios y tabuladores reducida a un espacio.
 // De Rellenar_texto: empieza por el texto, sigue con espacios y mide el ancho o lo que ya medía.
 // De Unir_campos: los campos en orden con el delimitador entre cada dos.
 #include <QByteArray>
@@ -44,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
     Exigir(std::size_t(campos.size()) == esperado.size(), "número de campos distinto", detalle);
     for (qsizetype i = 0; i < campos.size(); ++i) {
         Exigir(campos[i].toStdString() == esperado[std::size_t(i)], "campo distinto", detalle);
-        Exigir(!campos[i].contains(delimitador), "un campo contiene el delimitador", detalle);
+        Exigir(
+            !campos[i].contains(delimitador) && (delimitador != ' ' || !campos[i].contains('\t')),
+            "un campo contiene el delimitador", detalle);
         Exigir(i == campos.size() - 1 || !campos[i].isEmpty(), "campo vacío antes del último",
                detalle);
     }
@@ -54,8 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
         Exigir(tesmalo::Separar_campos(unido, ' ') == campos, "unir y separar no da lo mismo",
                detalle);
         QByteArray reducido;
-        for (char c : std::string(tesmalo::modelo::Recortar(texto.toStdString())))
+        for (char c : std::string(tesmalo::modelo::Recortar(texto.toStdString()))) {
+            if (c == '\t') c = ' ';
             if (c != ' ' || !reducido.endsWith(' ')) reducido += c;
+        }
         Exigir(unido == reducido, "la unión no es el texto con los espacios reducidos", detalle);
     }
 

@@ -19,6 +19,10 @@ std::string Linea_cabecera(std::string clave, std::string_view valor) {
     return std::string(Recortar(clave));
 }
 
+bool Blanco(char c) {
+    return c == ' ' || c == '\t';
+}
+
 std::optional<qint32> Entero(const std::string& texto) {
     if (texto.size() > Largo_maximo) return std::nullopt;
     return Leer_entero(QByteArrayView(texto.data(), qsizetype(texto.size())));
@@ -47,7 +51,7 @@ std::vector<std::string> Campos(std::string_view linea) {
     std::vector<std::string> campos;
     std::string actual;
     for (char c : linea) {
-        if (c != ' ') {
+        if (!Blanco(c)) {
             actual += c;
         } else if (!actual.empty()) {
             campos.push_back(actual);
@@ -59,8 +63,8 @@ std::vector<std::string> Campos(std::string_view linea) {
 }
 
 std::string_view Recortar(std::string_view texto) {
-    while (!texto.empty() && texto.front() == ' ') texto.remove_prefix(1);
-    while (!texto.empty() && texto.back() == ' ') texto.remove_suffix(1);
+    while (!texto.empty() && Blanco(texto.front())) texto.remove_prefix(1);
+    while (!texto.empty() && Blanco(texto.back())) texto.remove_suffix(1);
     return texto;
 }
 
@@ -68,7 +72,7 @@ std::vector<std::string> Separar(std::string_view texto, char delimitador) {
     std::vector<std::string> campos;
     std::string s(Recortar(texto));
     for (;;) {
-        const std::size_t p = s.find(delimitador);
+        const std::size_t p = delimitador == ' ' ? s.find_first_of(" \t") : s.find(delimitador);
         if (p == std::string::npos) {
             campos.emplace_back(Recortar(s));
             return campos;
@@ -145,10 +149,6 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
             textos[n - 1] = Linea_cabecera(claves[n - 1], V);
         } else {
             const bool numero = Es_numero(QByteArrayView(V.data(), qsizetype(V.size())));
-            if (!numero && V.find('\t') != std::string::npos) {
-                r.error = "separados por tabuladores";
-                return r;
-            }
             const std::vector<std::string> P = Separar(V, '.');
             std::string cortado;
             if (n == 6)

@@ -18,15 +18,16 @@ namespace tesmalo::modelo {
 // no abre otra línea; un fichero vacío no tiene ninguna.
 std::vector<std::string> Partir_lineas(std::string_view bytes);
 
-// Los campos de una línea de valores: las rachas de bytes distintos del espacio (0x20).
+// Los campos de una línea de valores: las rachas de bytes que no son blancos (el espacio 0x20
+// y el tabulador 0x09).
 std::vector<std::string> Campos(std::string_view linea);
 
-// Separar_campos al pie de la letra: recortar los espacios, buscar el primer delimitador,
-// guardar lo de delante si no está vacío, seguir tras él; lo que queda al final, recortado, es
-// siempre el último campo.
+// Separar_campos al pie de la letra: recortar los blancos, buscar el primer delimitador (con
+// " ", el primer blanco, espacio o tabulador), guardar lo de delante si no está vacío, seguir
+// tras él; lo que queda al final, recortado, es siempre el último campo.
 std::vector<std::string> Separar(std::string_view texto, char delimitador);
 
-// Quita los espacios (0x20) de los extremos.
+// Quita los blancos (espacios y tabuladores) de los extremos.
 std::string_view Recortar(std::string_view texto);
 
 // Lo que debe dar la exploración de la cabecera de estas líneas.
