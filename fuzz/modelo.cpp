@@ -236,6 +236,9 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
         }
         if (!agotado) r.valores_descartados += qint64(actual.size() - k);
     }
+    // El primer bloque son las filas que dice la cabecera: si no se llenó, el destino no sería
+    // esa rejilla y la conversión falla. Con R de 0 o menos no se anuncia ninguna fila.
+    if (R > 0 && r.filas_escritas < R) r.error = "no sería una rejilla completa";
     return r;
 }
 
