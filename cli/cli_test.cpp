@@ -106,6 +106,11 @@ class Cli_test : public QObject {
         QTest::newRow("--cabecera=6 --filas=1") << Cabecera_3x2 + "1 2 3 4 5 6\n"
                                                 << QStringList{"--cabecera=6", "--filas=1"}
                                                 << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
+        // Con --cabecera, las columnas y las filas salen de esas líneas, como en la conversión:
+        // no se explora, y unos valores que la exploración no vería como tales se convierten.
+        QTest::newRow("--cabecera 6 sola, valores que no son números")
+            << Cabecera_3x2 + "a b c d e f\n"
+            << QStringList{"--cabecera", "6"} << QByteArray("a b c\r\nd e f\r\n") << QByteArray();
         QTest::newRow("origen tras --")
             << Cabecera_3x2 + "1 2 3 4 5 6\n"
             << QStringList{"--"} << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();

@@ -106,7 +106,15 @@ Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabe
                                  std::optional<qint32> columnas, std::optional<qint32> filas) {
     Origen_preparado p;
     p.lector = Abrir_origen(ruta);
-    if (!cabecera || !columnas || !filas) {
+    if (cabecera && *cabecera >= 2 && (!columnas || !filas)) {
+        // Las líneas de cabecera dadas tienen las dos cuentas: se leen como las lee la
+        // conversión, sin explorar, que podría no hallar los valores o hallar otra cabecera.
+        if (p.lector->Se_lee_una_vez()) p.lector->Retener();
+        const Cabecera_destino c = Leer_cabecera(*p.lector, *cabecera);
+        p.lector->Volver_al_principio();
+        columnas = columnas.value_or(c.columnas);
+        filas = filas.value_or(c.filas);
+    } else if (!cabecera || !columnas || !filas) {
         if (p.lector->Se_lee_una_vez()) p.lector->Retener();
         const Datos_cabecera d = Explorar_cabecera(*p.lector);
         p.lector->Volver_al_principio();

@@ -35,11 +35,13 @@ struct Origen_preparado {
     qint32 cabecera = 0, columnas = 0, filas = 0;
 };
 
-// Abre `ruta` («-» es la entrada estándar) y, si falta alguna cuenta, explora su cabecera y
-// vuelve a su principio: un fichero normal se abre una sola vez y se lee otra vez desde el
-// principio; un origen que sólo se lee una vez (una tubería, un FIFO) guarda lo que consume
-// la exploración, que la conversión lee antes que el resto (Lector_origen::Retener). Lanza
-// como Lector_origen y Explorar_cabecera.
+// Abre `ruta` («-» es la entrada estándar) y, si falta alguna cuenta, la busca y vuelve a su
+// principio. Con `cabecera` de 2 o más, las columnas y las filas que falten salen de esas
+// líneas, leídas como las lee la conversión (Leer_cabecera), sin explorar; si no, de explorar
+// la cabecera. Un fichero normal se abre una sola vez y se lee otra vez desde el principio; un
+// origen que sólo se lee una vez (una tubería, un FIFO) guarda lo que se consume así, que la
+// conversión lee antes que el resto (Lector_origen::Retener). Lanza como Lector_origen,
+// Leer_cabecera y Explorar_cabecera.
 Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabecera,
                                  std::optional<qint32> columnas, std::optional<qint32> filas);
 
