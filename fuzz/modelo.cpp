@@ -24,6 +24,19 @@ std::optional<qint32> Entero(const std::string& texto) {
     return Leer_entero(QByteArrayView(texto.data(), qsizetype(texto.size())));
 }
 
+// «nan», «inf» o «infinity» en cualquier caja, con un signo delante si acaso, y «nan» quizá con
+// una etiqueta de letras, cifras y subrayados entre paréntesis: los lectores del formato los
+// toman por valores, así que pueden empezar la primera línea de valores.
+bool Es_nan_o_inf(const std::string& texto) {
+    std::string t;
+    for (char c : texto) t += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.erase(0, 1);
+    if (t == "nan" || t == "inf" || t == "infinity") return true;
+    if (t.size() < 5 || t.compare(0, 4, "nan(") != 0 || t.back() != ')') return false;
+    return t.substr(4, t.size() - 5).find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") ==
+           std::string::npos;
+}
+
 }  // namespace
 
 std::vector<std::string> Partir_lineas(std::string_view bytes) {
@@ -102,7 +115,8 @@ Exploracion Explorar(const std::vector<std::string>& lineas) {
         ++n;
         const std::string& primero = F.front();
         if (primero.size() <= Largo_maximo &&
-            Es_numero(QByteArrayView(primero.data(), qsizetype(primero.size()))))
+            (Es_numero(QByteArrayView(primero.data(), qsizetype(primero.size()))) ||
+             Es_nan_o_inf(primero)))
             break;
     }
     r.lineas_cabecera = n - 2;

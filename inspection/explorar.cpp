@@ -78,7 +78,9 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
                        .arg(Maximo_contador - 1)
                        .arg(tabuladores()));
         ++n;
-        if (!e.primero_largo && Es_numero(QByteArrayView(e.primero))) break;
+        // Una línea de valores puede empezar por «nan» o «inf» (una rejilla que enmascara sus
+        // primeras filas): para hallarla valen como valores.
+        if (!e.primero_largo && Es_valor(QByteArrayView(e.primero))) break;
         if (linea_tabuladores == 0) {
             const QByteArrayView campo(e.primero);
             qsizetype inicio = 0;

@@ -15,7 +15,8 @@ struct Datos_cabecera {
     qint32 filas = 0;     // último campo de la línea 2, redondeado; 0 si no se llegó a ella
 };
 
-// Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un número, y
+// Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un valor (un
+// número, o «nan» o «inf»: Es_valor), y
 // devuelve cuántas líneas la preceden y las cuentas de columnas y filas de las líneas 1 y 2
 // (siempre su último campo, aunque esa línea resulte ser ya de valores). No lee los valores.
 // Lanza std::runtime_error con un mensaje en español si el fichero no se puede leer, si no es

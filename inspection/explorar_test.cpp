@@ -51,6 +51,9 @@ class Explorar_test : public QObject {
             << QByteArray("a 3\nb 4\n\t1 2\n") << 2 << 3 << 4;
         QTest::newRow("líneas vacías seguidas antes de los valores")
             << QByteArray("a 3\nb 4\n\n\n\ncomentario\n1\n") << 6 << 3 << 4;
+        QTest::newRow("primeras filas con nan e inf")
+            << Ejemplo + "nan nan 3\r\n-nan NaN 2\r\ninf 1 2\r\n"
+            << 6 << 401 << 301;
         QTest::newRow("no lee los valores")
             << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
     }
