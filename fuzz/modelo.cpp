@@ -1,6 +1,8 @@
 #include "fuzz/modelo.h"
 
 #include <QByteArrayView>
+#include <QLocale>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -94,30 +96,61 @@ std::vector<std::string> Separar(std::string_view texto, char delimitador) {
 Exploracion Explorar(const std::vector<std::string>& lineas) {
     Exploracion r;
     int n = 1;
+    // Lo que explica un fallo, de lo leído hasta ahora: de cada línea, su primer campo y, en
+    // las líneas 1 y 2, también el último; ningún campo de más de Largo_maximo bytes.
+    bool utf16 = false, surfer = false, coma = false;
+    const auto es_valor = [](const std::string& t) {
+        return Es_numero(QByteArrayView(t.data(), qsizetype(t.size()))) || Es_nan_o_inf(t);
+    };
+    const auto mirar = [&](const std::string& campo, bool primero) {
+        if (campo.size() > Largo_maximo) return;
+        if (campo.find('\0') != std::string::npos) utf16 = true;
+        if (n == 1 && primero) {
+            if (campo.rfind("\xff\xfe", 0) == 0 || campo.rfind("\xfe\xff", 0) == 0) utf16 = true;
+            if (campo == "DSAA") surfer = true;
+        }
+        if (primero && !es_valor(campo) && std::count(campo.begin(), campo.end(), ',') == 1) {
+            std::string punto = campo;
+            punto[punto.find(',')] = '.';
+            if (Leer_numero(QByteArrayView(punto.data(), qsizetype(punto.size())), QLocale::c()))
+                coma = true;
+        }
+    };
+    // El error que se espera: la causa que se ve en lo leído o, si no, `otro`.
+    const auto fallo = [&](const std::string& otro) {
+        if (utf16) return std::string("UTF-16");
+        if (surfer) return std::string("una rejilla de Surfer");
+        if (coma) return std::string("un número con coma decimal");
+        return otro;
+    };
     for (std::size_t i = 0;; ++i) {
         if (i >= lineas.size()) {
-            r.error = "se acaba sin llegar a ninguna línea de valores";
+            r.error = fallo("se acaba sin llegar a ninguna línea de valores");
             return r;
         }
         const std::vector<std::string> F = Separar(lineas[i], ' ');
+        mirar(F.front(), true);
+        if (n <= 2) mirar(F.back(), false);
         if (n <= 2) {
             const auto cuenta = Entero(F.back());
             if (!cuenta) {
-                r.error = "La línea " + std::to_string(n) + " de";
+                r.error = fallo("La línea " + std::to_string(n) + " de");
                 return r;
             }
             (n == 1 ? r.columnas : r.filas) = *cuenta;
         }
         if (n == 32767) {
-            r.error = "demasiadas líneas";
+            r.error = fallo("demasiadas líneas");
             return r;
         }
         ++n;
         const std::string& primero = F.front();
-        if (primero.size() <= Largo_maximo &&
-            (Es_numero(QByteArrayView(primero.data(), qsizetype(primero.size()))) ||
-             Es_nan_o_inf(primero)))
-            break;
+        if (primero.size() <= Largo_maximo && es_valor(primero)) break;
+    }
+    // Una cabecera con una línea de números con coma decimal: los valores empezarían antes.
+    if (coma) {
+        r.error = fallo("");
+        return r;
     }
     r.lineas_cabecera = n - 2;
     return r;

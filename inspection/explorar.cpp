@@ -9,6 +9,7 @@
 #include "conversion/cabecera.h"
 #include "conversion/lector.h"
 #include "fields/numero.h"
+#include "inspection/indicios.h"
 #include "sistema/carpetas.h"
 
 namespace tesmalo {
@@ -55,7 +56,13 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
                          .arg(linea_tabuladores)
                          .arg(cita_tabuladores);
     };
+    // Lo leído, para decir la causa cuando se ve en ello (UTF-16, Surfer, coma decimal).
+    Indicios_origen indicios;
+    const auto explicar = [&] {
+        if (const QString causa = indicios.Explicar(Ruta_origen); !causa.isEmpty()) Fallar(causa);
+    };
     for (;;) {
+        if (origen.Al_final()) explicar();
         if (origen.Al_final())
             Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
                                   "(una línea que empiece por un número).%2")
@@ -66,11 +73,19 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         bool queda_linea = false;
         if (n <= 2) {
             origen.Leer_extremos(e);
-            if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
-            if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+            indicios.Mirar(n, e);
+            try {
+                if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
+                if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+            } catch (const std::runtime_error&) {
+                explicar();
+                throw;
+            }
         } else {
             queda_linea = origen.Leer_primero(e);
+            indicios.Mirar(n, e);
         }
+        if (n == Maximo_contador) explicar();
         if (n == Maximo_contador)
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
                                   "línea de valores en las primeras %2.%3")
@@ -93,6 +108,8 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         }
         if (queda_linea) origen.Saltar_linea();
     }
+    // Una línea de números con coma decimal que no se leen se habría contado como cabecera.
+    if (indicios.Hay_coma_decimal()) explicar();
     datos.lineas_cabecera = static_cast<qint16>(n - 2);
     return datos;
 }

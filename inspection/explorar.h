@@ -22,7 +22,10 @@ struct Datos_cabecera {
 // Lanza std::runtime_error con un mensaje en español si el fichero no se puede leer, si no es
 // un fichero normal (no se podría leer otra vez para convertirlo), si se
 // acaba antes de una línea de valores, si el último campo de la línea 1 o 2 no es un número de
-// 32 bits, o si la cabecera pasa de 32 765 líneas.
+// 32 bits, o si la cabecera pasa de 32 765 líneas. Si lo leído muestra la causa (texto en
+// UTF-16, una rejilla de Surfer, números con coma decimal que la configuración regional en uso
+// no lee), el mensaje la dice en su lugar (Indicios_origen); una línea de cabecera que empieza
+// por uno de esos números también lanza, porque los valores empezarían antes.
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen);
 
 // Lo mismo con un origen ya abierto, desde la línea en que esté (la primera, si no se ha leído
