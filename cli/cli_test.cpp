@@ -157,6 +157,14 @@ class Cli_test : public QObject {
             << Cabecera_3x2 << QStringList{"--cabecera", "6", "--columnas", "3",
                                            "--filas",    "2", "origen.asc", "destino.txt"}
             << false << "no tiene ningún valor tras su cabecera";
+        // Sin explorar, la lectura de la cabecera también dice por qué no se puede leer.
+        QTest::newRow("--cabecera 6 con un origen en UTF-16")
+            << QByteArray(
+                   "\xff\xfen\0 \0"
+                   "3\0\n\0",
+                   10)
+            << QStringList{"--cabecera", "6", "origen.asc", "destino.txt"} << false
+            << "está en UTF-16";
         QTest::newRow("nombre de menos de cuatro caracteres")
             << Cabecera_3x2 + "1 2 3 4 5 6\n"
             << QStringList{"abc"} << false << QString();

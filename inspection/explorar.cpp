@@ -129,7 +129,21 @@ Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabe
         // Las líneas de cabecera dadas tienen las dos cuentas: se leen como las lee la
         // conversión, sin explorar, que podría no hallar los valores o hallar otra cabecera.
         if (p.lector->Se_lee_una_vez()) p.lector->Retener();
-        const Cabecera_destino c = Leer_cabecera(*p.lector, *cabecera);
+        Cabecera_destino c;
+        try {
+            c = Leer_cabecera(*p.lector, *cabecera);
+        } catch (const std::runtime_error&) {
+            // Un fichero en UTF-16 o una rejilla de Surfer fallan en la línea 1: se dice eso,
+            // si se puede volver a leer su principio; si no, el error de la cabecera.
+            QString causa;
+            try {
+                p.lector->Volver_al_principio();
+                causa = Explicar_principio(*p.lector);
+            } catch (const std::runtime_error&) {
+            }
+            if (!causa.isEmpty()) Fallar(causa);
+            throw;
+        }
         p.lector->Volver_al_principio();
         columnas = columnas.value_or(c.columnas);
         filas = filas.value_or(c.filas);

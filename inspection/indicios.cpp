@@ -66,4 +66,14 @@ QString Indicios_origen::Explicar(const QString& ruta) const {
     return {};
 }
 
+QString Explicar_principio(Lector_origen& origen) {
+    Indicios_origen indicios;
+    Extremos e;
+    for (qint64 linea = 1; linea <= 2 && !origen.Al_final(); ++linea) {
+        origen.Leer_extremos(e);
+        indicios.Mirar(linea, e);
+    }
+    return indicios.Explicar(origen.Ruta());
+}
+
 }  // namespace tesmalo

@@ -34,6 +34,11 @@ class Indicios_origen {
     std::string campo_coma_;
 };
 
+// Lo que dice Explicar de las dos primeras líneas de `origen`, leídas desde donde esté (su
+// principio); para explicar un fallo al leer la cabecera sin explorarla. Deja el lector tras
+// lo leído.
+QString Explicar_principio(Lector_origen& origen);
+
 // Verdadero si `campo` no es un valor con la configuración regional en uso pero lo sería con
 // un punto en lugar de su única coma: un número con coma decimal («0,100000E+06» con C).
 bool Es_coma_decimal(const std::string& campo);
