@@ -1030,7 +1030,7 @@ class Fallos_test : public QObject {
             << QString();
         QTest::newRow("NUL en la línea 1")
             << QByteArray("ncols \x00\xff\nnrows 2\n1 2\n", 21) << QByteArray()
-            << QString::fromUtf8("termina en «\\x00\uFFFD»");
+            << QString("no es texto de 8 bits: su línea 1 tiene bytes nulos");
         QTest::newRow("UTF-8 inválido en la línea 2")
             << QByteArray("ncols 3\nnrows \xc3\x28\xa0\n1 2\n") << QByteArray()
             << QString("La línea 2 de «origen.asc»");

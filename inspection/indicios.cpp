@@ -35,16 +35,21 @@ void Indicios_origen::Mirar(qint64 linea, const Extremos& e) {
 }
 
 QString Indicios_origen::Explicar(const QString& ruta) const {
-    if (marca_utf16_ || linea_nulos_ != 0)
+    const QString guardar = QStringLiteral(
+        "guárdelo como texto de 8 bits (ASCII, Latin-1 o UTF-8; por ejemplo, con «iconv -f "
+        "UTF-16 -t UTF-8 ORIGEN > NUEVO») y convierta el nuevo.");
+    if (marca_utf16_)
         return QStringLiteral(
-                   "El fichero «%1» está en UTF-16 (%2), y las rejillas se leen como "
-                   "texto de 8 bits (ASCII, Latin-1 o UTF-8). Guárdelo como texto de "
-                   "8 bits (por ejemplo, con «iconv -f UTF-16 -t UTF-8 ORIGEN > "
-                   "NUEVO») y convierta el nuevo.")
-            .arg(ruta, marca_utf16_ ? QStringLiteral("empieza por una marca de orden de bytes")
-                                    : QStringLiteral("su línea %1 tiene bytes nulos, como el "
-                                                     "texto en UTF-16")
-                                          .arg(linea_nulos_));
+                   "El fichero «%1» está en UTF-16 (empieza por una marca de orden de "
+                   "bytes), y las rejillas se leen como texto de 8 bits: %2")
+            .arg(ruta, guardar);
+    if (linea_nulos_ != 0)
+        return QStringLiteral(
+                   "El fichero «%1» no es texto de 8 bits: su línea %2 tiene bytes "
+                   "nulos, como el texto en UTF-16; si lo es, %3")
+            .arg(ruta)
+            .arg(linea_nulos_)
+            .arg(guardar);
     if (surfer_)
         return QStringLiteral(
                    "El fichero «%1» es una rejilla de Surfer en texto (su línea 1 es "
