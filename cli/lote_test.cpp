@@ -44,6 +44,10 @@ QStringList Copiar_muestras(const QString& carpeta) {
     return nombres;
 }
 
+// Una rejilla de 3 × 2 a la que le falta un valor: su conversión falla.
+const QByteArray Rejilla_corta =
+    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n1 2 3\n4 5\n";
 // Una rejilla de 3 × 2 con un valor de más: su conversión termina con un aviso.
 const QByteArray Rejilla_con_aviso =
     "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
@@ -77,7 +81,8 @@ class Lote_test : public QObject {
         Escribir_fichero_prueba(t + "/origen/aviso.asc", Rejilla_con_aviso);
         Escribir_fichero_prueba(t + "/origen/hola.asc", "hola\n");
         Escribir_fichero_prueba(t + "/origen/x.a", Rejilla_con_aviso);
-        const QStringList malos{"falta.asc", "carpeta.asc", "hola.asc", "x.a"};
+        Escribir_fichero_prueba(t + "/origen/corta.asc", Rejilla_corta);
+        const QStringList malos{"falta.asc", "carpeta.asc", "hola.asc", "x.a", "corta.asc"};
         QStringList argumentos = opciones;
         for (const QString& o : buenos + QStringList{"aviso.asc"} + malos) argumentos << o;
 
@@ -86,7 +91,7 @@ class Lote_test : public QObject {
         const QList<QByteArray> lineas = r.errores.trimmed().split('\n');
         // Los fallos, el aviso y, sin -q, el resumen.
         QCOMPARE(lineas.size(), malos.size() + 1 + (resumen ? 1 : 0));
-        QCOMPARE(lineas.last() == "tesmalo-cli: convertidos: 5 de 9 (con avisos: 1); fallidos: 4",
+        QCOMPARE(lineas.last() == "tesmalo-cli: convertidos: 5 de 10 (con avisos: 1); fallidos: 5",
                  resumen);
         for (const QString& m : malos)
             QVERIFY2(std::ranges::count_if(lineas,

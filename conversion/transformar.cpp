@@ -22,6 +22,37 @@ void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& de
                    .arg(destino.ruta));
 }
 
+// Los valores se acabaron en la línea `linea` antes de llenar las filas que anuncia la
+// cabecera: las filas enteras y los valores de la que quedó a medias están en `r`.
+[[noreturn]] void Fallar_valores_escasos(const QString& Ruta_origen, qint64 linea,
+                                         const Resumen_conversion& r) {
+    const QString anunciada =
+        QStringLiteral("%1 filas de %2 valores").arg(r.filas_cabecera).arg(r.columnas_cabecera);
+    QString hay;
+    if (r.filas_escritas == 0 && r.valores_descartados == 0)
+        hay = QStringLiteral(
+                  "«%1» no tiene ningún valor tras su cabecera, que acaba en la línea "
+                  "%2, y la cabecera anuncia %3.")
+                  .arg(Ruta_origen)
+                  .arg(linea)
+                  .arg(anunciada);
+    else
+        hay = QStringLiteral(
+                  "Los valores de «%1» se acaban en la línea %2 y dan %3 filas "
+                  "enteras%4, y la cabecera anuncia %5.")
+                  .arg(Ruta_origen)
+                  .arg(linea)
+                  .arg(r.filas_escritas)
+                  .arg(r.valores_descartados == 0
+                           ? QString()
+                           : QStringLiteral(" y %1 valores de otra").arg(r.valores_descartados))
+                  .arg(anunciada);
+    Fallar(hay + QStringLiteral(" El destino no sería una rejilla completa y no se ha escrito: "
+                                "compruebe que el origen está entero (que no se cortó al copiarlo "
+                                "o descargarlo) y que su cabecera dice bien las columnas y las "
+                                "filas."));
+}
+
 // La conversión desde que se resuelve el destino (con `resolver`), tras Indicar_inicio.
 Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
                              Lector_origen& origen,
@@ -55,6 +86,9 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
     resumen.columnas_cabecera = C;
     resumen.filas_cabecera = R;
 
+    // La línea del último valor colocado (la de la cabecera si aún no hay ninguno), para decir
+    // dónde se acaban los valores.
+    qint64 linea_valor = origen.Linea() - 1;
     // Cada bloque empieza en una línea nueva y da R filas (al menos una) de C valores; lo que
     // sobra de la línea en que acaba se descarta. Una línea sin campos no aporta valores.
     while (!origen.Al_final()) {
@@ -78,8 +112,14 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
             --filas_restantes;
             const qint64 inicio_fila = destino.Posicion();
             for (qint32 c = 0; c < C;) {
-                c += static_cast<qint32>(origen.Copiar_campos(destino, C - c, c > 0));
+                const qint64 linea_antes = origen.Linea();
+                const qint64 copiados = origen.Copiar_campos(destino, C - c, c > 0);
+                c += static_cast<qint32>(copiados);
                 if (c < C && origen.Al_final()) {
+                    // El origen se acabó tras el último valor copiado: en su línea, si no pasó
+                    // ningún fin de línea; si no, en la anterior a la que se leería después
+                    // (un fichero acaba en un fin de línea).
+                    if (copiados > 0) linea_valor = std::max(linea_antes, origen.Linea() - 1);
                     // Fila a medias: no se escribe y sus valores cuentan como descartados.
                     destino.Retroceder(inicio_fila);
                     resumen.valores_descartados += c;
@@ -87,6 +127,9 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
                     break;
                 }
             }
+            // Tras el último campo copiado, su separador queda sin leer: la línea que se está
+            // leyendo es la suya.
+            if (!agotado) linea_valor = origen.Linea();
             if (agotado) break;
             destino.Anadir("\r\n", 2);
             ++resumen.filas_escritas;
@@ -95,6 +138,11 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
         } while (filas_restantes > 0);
         if (!agotado) resumen.valores_descartados += origen.Saltar_linea();
     }
+    // Las filas que anuncia la cabecera tienen que estar enteras: si no, el destino no es una
+    // rejilla que se pueda leer, y no se deja. Una cuenta de filas de 0 o negativa no anuncia
+    // ninguna, y lo que sobra tras las anunciadas sólo da avisos.
+    if (R >= 1 && resumen.filas_escritas < R)
+        Fallar_valores_escasos(Ruta_origen, linea_valor, resumen);
 
     // Todo escrito, y los errores de escritura ya habrían saltado: la conversión ha terminado.
     // Queda esperar a que el disco tenga el fichero y darle su nombre, que no necesita avisos.

@@ -22,7 +22,8 @@ struct Operaciones_progreso {
 };
 
 // Lo que hizo una conversión terminada, para que quien llama avise de una rejilla que no
-// cuadra con su cabecera.
+// cuadra con su cabecera: con más filas de las que anuncia o con valores de sobra (con menos,
+// la conversión falla).
 struct Resumen_conversion {
     qint32 columnas_cabecera = 0;  // de la línea 1 del origen: valores por fila
     qint32 filas_cabecera = 0;     // de la línea 2 del origen: filas por bloque
@@ -40,9 +41,13 @@ struct Resumen_conversion {
 // de destino, el número de columnas C (línea 1) y el de filas R (línea 2). Después los valores,
 // separados por espacios y repartidos en líneas de cualquier manera, se reparten en filas de C
 // valores por bloques de R filas; los sobrantes al final de un bloque se descartan con el resto
-// de su línea, y una fila a medias al acabar el origen no se escribe. Las líneas en blanco entre
-// los valores no aportan ninguno. Los valores se copian como bytes, sin cambios. Las líneas del
-// origen acaban en LF, CRLF o CR; las del destino, en CRLF.
+// de su línea, y una fila a medias al acabar el origen no se escribe. Si los valores se acaban
+// antes de llenar las R filas del primer bloque (una rejilla cortada, o una cabecera que anuncia
+// más de las que hay), la conversión falla, sin dejar destino, con un mensaje que dice las filas
+// enteras, los valores de la que quedó a medias, las que anuncia la cabecera y la línea en que se
+// acaban los valores; una R de 0 o negativa no anuncia ninguna (da bloques de una fila). Las
+// líneas en blanco entre los valores no aportan ninguno. Los valores se copian como bytes, sin
+// cambios. Las líneas del origen acaban en LF, CRLF o CR; las del destino, en CRLF.
 //
 // El sistema resuelve la ruta del destino una vez (enlaces incluidos). Un fichero normal se
 // escribe en un temporal de la carpeta resuelta que sólo toma su nombre al terminar, con los

@@ -69,8 +69,9 @@ class Transformar_test : public QObject {
             << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n") << Lineas{"1 2 3", "4 5 6"} << 0ll;
         QTest::newRow("dos por línea")
             << QByteArray("1 2\r\n3 4\r\n5 6") << Lineas{"1 2 3", "4 5 6"} << 0ll;
-        QTest::newRow("cinco: la fila a medias no se escribe")
-            << QByteArray("1 2 3 4 5\r\n") << Lineas{"1 2 3"} << 2ll;
+        // Las filas anunciadas están enteras: lo que queda a medias después sólo se descarta.
+        QTest::newRow("fila a medias en el segundo bloque")
+            << QByteArray("1 2 3 4 5 6\r\n7 8\r\n") << Lineas{"1 2 3", "4 5 6"} << 2ll;
         QTest::newRow("ocho: sobran dos al final del bloque")
             << QByteArray("1 2 3 4 5 6 7 8\r\n") << Lineas{"1 2 3", "4 5 6"} << 2ll;
         QTest::newRow("segundo bloque en la línea siguiente")
@@ -94,8 +95,6 @@ class Transformar_test : public QObject {
             << QByteArray("1 2\n3\r4\r\n5 6\r") << Lineas{"1 2 3", "4 5 6"} << 0ll;
         QTest::newRow("espacios de sobra")
             << QByteArray("  1    2 3   4\r\n5 6    ") << Lineas{"1 2 3", "4 5 6"} << 0ll;
-        QTest::newRow("sin valores") << QByteArray() << Lineas{} << 0ll;
-        QTest::newRow("sólo líneas en blanco") << QByteArray("\r\n\r\n") << Lineas{} << 0ll;
     }
     void reparto() {
         QFETCH(QByteArray, valores);
@@ -186,11 +185,12 @@ class Transformar_test : public QObject {
         QCOMPARE(grande.fracciones, (QList<double>{0.0, 3e-10, 6e-10}));
     }
 
-    // Una fila que pasa del búfer de escritura y queda a medias se quita también del fichero.
+    // Una fila que pasa del búfer de escritura y queda a medias (en un bloque tras el de la fila
+    // anunciada) se quita también del fichero.
     void fila_enorme_a_medias() {
         QByteArray valores;
-        for (int i = 0; i < 400000; ++i) valores += "12345 ";
-        Escribir(origen_, "ncols 300000\nnrows 2\n" + valores);
+        for (int i = 0; i < 400000; ++i) valores += i == 300000 ? "\n12345 " : "12345 ";
+        Escribir(origen_, "ncols 300000\nnrows 1\n" + valores);
         Registro registro;
         const auto r = Transfromar_cab(2, 1, 1, origen_, destino_, registro.Operaciones());
         QCOMPARE(r.filas_escritas, 1);
@@ -222,6 +222,23 @@ class Transformar_test : public QObject {
                                                 << 6 << 0 << 2 << "no pueden ser 0";
         QTest::newRow("filas del diálogo 0") << Cabecera_3x2 + "1 2 3\n"
                                              << 6 << 3 << 0 << "no pueden ser 0";
+        // Los valores que no llenan las filas anunciadas no dan una rejilla: el mensaje dice las
+        // filas enteras, los valores de la que queda a medias, las anunciadas y la línea.
+        QTest::newRow("cinco valores: la última fila a medias")
+            << Cabecera_3x2 + "1 2 3 4 5\r\n"
+            << 6 << 3 << 2
+            << "se acaban en la línea 7 y dan 1 filas enteras y 2 valores de otra, y la cabecera "
+               "anuncia 2 filas de 3 valores";
+        QTest::newRow("valores que se acaban en una fila entera, repartidos en líneas")
+            << Cabecera_3x2 + "1 2\r\n3\r\n"
+            << 6 << 3 << 2
+            << "se acaban en la línea 8 y dan 1 filas enteras, y la cabecera anuncia 2 filas";
+        QTest::newRow("sin valores") << Cabecera_3x2 << 6 << 3 << 2
+                                     << "no tiene ningún valor tras su cabecera, que acaba en la "
+                                        "línea 6, y la cabecera anuncia 2 filas de 3 valores";
+        QTest::newRow("sólo líneas en blanco")
+            << Cabecera_3x2 + "\r\n\r\n"
+            << 6 << 3 << 2 << "no tiene ningún valor tras su cabecera";
         QTest::newRow("cabecera de 32767 líneas")
             << Cabecera_3x2 << 32767 << 3 << 2 << "no puede pasar de 32766";
     }

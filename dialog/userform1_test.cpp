@@ -33,6 +33,11 @@ const QByteArray Rejilla_corta =
     "ncols 4\nnrows 3\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
     "nodata_value -999.000\n"
     "1 2 3 4\n5 6 7 8\n9 10\n";
+// La cabecera anuncia 2 filas y hay 3 y media: las 2 y otro bloque con una fila y media.
+const QByteArray Rejilla_larga =
+    "ncols 4\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n"
+    "1 2 3 4\n5 6 7 8\n9 10 11 12\n13 14\n";
 const QString Mensaje_campo = u"este campo no puede quedar vacío y debe ser un número entero"_s;
 
 // Lo que se ve en un momento de la conversión.
@@ -540,6 +545,10 @@ class Userform1_test : public QObject {
         QTest::newRow("destino en una carpeta que no existe")
             << Rejilla_4x2 << "zona.asc"
             << "no/existe/z.txt" << QString() << "no/existe" << true;
+        QTest::newRow("valores que no llenan las filas anunciadas")
+            << Rejilla_corta << "corta.asc" << QString() << QString()
+            << "dan 2 filas enteras y 2 valores de otra, y la cabecera anuncia 3 filas de 4"
+            << true;
     }
     void errores() {
         QFETCH(QByteArray, rejilla);
@@ -568,6 +577,9 @@ class Userform1_test : public QObject {
         QCOMPARE(con_el_mensaje.marco_visible, en_marcha);
         QCOMPARE(con_el_mensaje.etiqueta_visible, en_marcha);
         if (en_marcha) QCOMPARE(con_el_mensaje.titulo_ventana, u"Reestructurando"_s);
+        // Una conversión que falla no deja el destino propuesto.
+        if (en_marcha && destino.isNull())
+            QVERIFY(!QFile::exists(b.Ruta(nombre.chopped(4) + u"_reestruct.txt"_s)));
         QVERIFY(!b.ventana->isVisible());
         QCOMPARE(b.ventana->Leer_estado_salida(), 1);
         if (nombre == u"abc") QVERIFY(b.guion.peticiones.isEmpty());
@@ -576,8 +588,8 @@ class Userform1_test : public QObject {
     void rejilla_que_no_cuadra_avisa_antes_de_cerrar() {
         Banco b;
         QVERIFY(b.Abrir());
-        const QString origen = b.Ruta(u"corta.asc"_s);
-        QVERIFY(Escribir(origen, Rejilla_corta));
+        const QString origen = b.Ruta(u"larga.asc"_s);
+        QVERIFY(Escribir(origen, Rejilla_larga));
         bool visible_con_el_mensaje = false;
         b.guion.al_mostrar_mensaje = [&](const auto&) {
             visible_con_el_mensaje = b.ventana->isVisible();
@@ -593,7 +605,7 @@ class Userform1_test : public QObject {
         QVERIFY(visible_con_el_mensaje);
         QVERIFY(!b.ventana->isVisible());
         QCOMPARE(b.ventana->Leer_estado_salida(), 0);
-        QVERIFY(QFile::exists(b.Ruta(u"corta_reestruct.txt"_s)));
+        QVERIFY(QFile::exists(b.Ruta(u"larga_reestruct.txt"_s)));
     }
 
     // Cerrar durante la conversión termina el proceso; con las herramientas de guion, que no lo

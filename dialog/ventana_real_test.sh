@@ -467,10 +467,11 @@ acabar_en_marcha() {
     rm -rf "$lenta" "$marca"
     mkdir "$lenta"
     # 4 MiB: la conversión lee el origen en bloques de 1 MiB, así que llega a la lectura lenta.
+    # Las filas son justo las de la cabecera: si faltaran, la conversión fallaría al final.
     {
-        printf 'ncols 3\nnrows 400000\nxllcorner 258.000\nyllcorner 448.500\n'
+        printf 'ncols 3\nnrows 300000\nxllcorner 258.000\nyllcorner 448.500\n'
         printf 'cellsize 15.000\nnodata_value -999.000\n'
-        (yes '1.5 2.25 -999' || true) | head -c 4200000
+        (yes '1.5 2.25 -999' || true) | head -n 300000
     } >"$lenta/lenta.asc"
     entorno_programa=(QT_SCALE_FACTOR="$escala")
     if [ "$lento" = volcado ]; then

@@ -105,6 +105,27 @@ std::optional<double> Leer_numero(QByteArrayView texto, const QLocale& local) {
     return Leer_numero(QString::fromLatin1(texto), local);
 }
 
+bool Es_valor(QByteArrayView texto, const QLocale& local) {
+    if (Es_numero(texto, local)) return true;
+    QByteArrayView t = texto;
+    if (!t.isEmpty() && (t[0] == '+' || t[0] == '-')) t = t.sliced(1);
+    const auto empieza = [&](QByteArrayView palabra) {
+        return t.size() >= palabra.size() &&
+               t.first(palabra.size()).compare(palabra, Qt::CaseInsensitive) == 0;
+    };
+    if (empieza("infinity")) return t.size() == 8;
+    if (empieza("inf")) return t.size() == 3;
+    if (!empieza("nan")) return false;
+    if (t.size() == 3) return true;
+    // «nan(etiqueta)»: letras, cifras y subrayados entre los paréntesis.
+    if (t[3] != '(' || !t.endsWith(')')) return false;
+    for (const char c : t.sliced(4, t.size() - 5))
+        if (!Es_cifra(char16_t(c)) && !(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') &&
+            c != '_')
+            return false;
+    return true;
+}
+
 std::optional<qint32> Redondear_entero(double valor) {
     if (!std::isfinite(valor)) return std::nullopt;
     // nearbyint redondea según el modo vigente, que es «al más próximo, mitades al par».

@@ -33,6 +33,12 @@ inline bool Es_numero(QByteArrayView texto, const QLocale& local = QLocale()) {
     return Leer_numero(texto, local).has_value();
 }
 
+// Un valor de la rejilla, como los leen los programas que leen estos ficheros: un número
+// (Es_numero) o «nan», «inf» o «infinity» en cualquier caja, con un signo delante si acaso y,
+// tras «nan», quizá una etiqueta entre paréntesis («-nan(ind)»). Sólo dice dónde empiezan los
+// valores; las cuentas de la cabecera y las opciones siguen sin admitir «nan» ni «inf».
+bool Es_valor(QByteArrayView texto, const QLocale& local = QLocale());
+
 // Redondea al entero más próximo (una mitad exacta va al vecino par: 2.5 da 2, 3.5 da 4,
 // -2.5 da -2); nada si el resultado no cabe en un entero de 32 bits con signo.
 std::optional<qint32> Redondear_entero(double valor);

@@ -98,6 +98,23 @@ class Numero_test : public QObject {
         QCOMPARE(Leer_numero(QByteArrayView(texto.toLatin1()), QLocale(local)), esperado);
     }
 
+    // Donde empiezan los valores, «nan» e «inf» son valores, como en los lectores del formato.
+    void es_valor_data() {
+        QTest::addColumn<QStringList>("valores");
+        QTest::addColumn<QStringList>("otros");
+        QTest::newRow("nan e inf, con signo y en cualquier caja")
+            << QStringList{"nan",  "-nan",     "NaN",       "inf",  "-inf",
+                           "+Inf", "INFINITY", "-nan(ind)", "12.5", "-9999"}
+            << QStringList{"",     "ncols",    "nanometros", "info", "infinit",
+                           "nan(", "nan(a b)", "--nan",      "n"};
+    }
+    void es_valor() {
+        QFETCH(QStringList, valores);
+        QFETCH(QStringList, otros);
+        for (const QString& v : valores) QVERIFY2(tesmalo::Es_valor(v.toLatin1()), qPrintable(v));
+        for (const QString& o : otros) QVERIFY2(!tesmalo::Es_valor(o.toLatin1()), qPrintable(o));
+    }
+
     void redondear_data() {
         QTest::addColumn<double>("valor");
         QTest::addColumn<std::optional<qint32>>("esperado");

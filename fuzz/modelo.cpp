@@ -1,6 +1,8 @@
 #include "fuzz/modelo.h"
 
 #include <QByteArrayView>
+#include <QLocale>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -26,6 +28,19 @@ bool Blanco(char c) {
 std::optional<qint32> Entero(const std::string& texto) {
     if (texto.size() > Largo_maximo) return std::nullopt;
     return Leer_entero(QByteArrayView(texto.data(), qsizetype(texto.size())));
+}
+
+// «nan», «inf» o «infinity» en cualquier caja, con un signo delante si acaso, y «nan» quizá con
+// una etiqueta de letras, cifras y subrayados entre paréntesis: los lectores del formato los
+// toman por valores, así que pueden empezar la primera línea de valores.
+bool Es_nan_o_inf(const std::string& texto) {
+    std::string t;
+    for (char c : texto) t += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.erase(0, 1);
+    if (t == "nan" || t == "inf" || t == "infinity") return true;
+    if (t.size() < 5 || t.compare(0, 4, "nan(") != 0 || t.back() != ')') return false;
+    return t.substr(4, t.size() - 5).find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") ==
+           std::string::npos;
 }
 
 }  // namespace
@@ -85,29 +100,61 @@ std::vector<std::string> Separar(std::string_view texto, char delimitador) {
 Exploracion Explorar(const std::vector<std::string>& lineas) {
     Exploracion r;
     int n = 1;
+    // Lo que explica un fallo, de lo leído hasta ahora: de cada línea, su primer campo y, en
+    // las líneas 1 y 2, también el último; ningún campo de más de Largo_maximo bytes.
+    bool utf16 = false, surfer = false, coma = false;
+    const auto es_valor = [](const std::string& t) {
+        return Es_numero(QByteArrayView(t.data(), qsizetype(t.size()))) || Es_nan_o_inf(t);
+    };
+    const auto mirar = [&](const std::string& campo, bool primero) {
+        if (campo.size() > Largo_maximo) return;
+        if (campo.find('\0') != std::string::npos) utf16 = true;
+        if (n == 1 && primero) {
+            if (campo.rfind("\xff\xfe", 0) == 0 || campo.rfind("\xfe\xff", 0) == 0) utf16 = true;
+            if (campo == "DSAA") surfer = true;
+        }
+        if (primero && !es_valor(campo) && std::count(campo.begin(), campo.end(), ',') == 1) {
+            std::string punto = campo;
+            punto[punto.find(',')] = '.';
+            if (Leer_numero(QByteArrayView(punto.data(), qsizetype(punto.size())), QLocale::c()))
+                coma = true;
+        }
+    };
+    // El error que se espera: la causa que se ve en lo leído o, si no, `otro`.
+    const auto fallo = [&](const std::string& otro) {
+        if (utf16) return std::string("UTF-16");
+        if (surfer) return std::string("una rejilla de Surfer");
+        if (coma) return std::string("un número con coma decimal");
+        return otro;
+    };
     for (std::size_t i = 0;; ++i) {
         if (i >= lineas.size()) {
-            r.error = "se acaba sin llegar a ninguna línea de valores";
+            r.error = fallo("se acaba sin llegar a ninguna línea de valores");
             return r;
         }
         const std::vector<std::string> F = Separar(lineas[i], ' ');
+        mirar(F.front(), true);
+        if (n <= 2) mirar(F.back(), false);
         if (n <= 2) {
             const auto cuenta = Entero(F.back());
             if (!cuenta) {
-                r.error = "La línea " + std::to_string(n) + " de";
+                r.error = fallo("La línea " + std::to_string(n) + " de");
                 return r;
             }
             (n == 1 ? r.columnas : r.filas) = *cuenta;
         }
         if (n == 32767) {
-            r.error = "demasiadas líneas";
+            r.error = fallo("demasiadas líneas");
             return r;
         }
         ++n;
         const std::string& primero = F.front();
-        if (primero.size() <= Largo_maximo &&
-            Es_numero(QByteArrayView(primero.data(), qsizetype(primero.size()))))
-            break;
+        if (primero.size() <= Largo_maximo && es_valor(primero)) break;
+    }
+    // Una cabecera con una línea de números con coma decimal: los valores empezarían antes.
+    if (coma) {
+        r.error = fallo("");
+        return r;
     }
     r.lineas_cabecera = n - 2;
     return r;
@@ -236,6 +283,9 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
         }
         if (!agotado) r.valores_descartados += qint64(actual.size() - k);
     }
+    // El primer bloque son las filas que dice la cabecera: si no se llenó, el destino no sería
+    // esa rejilla y la conversión falla. Con R de 0 o menos no se anuncia ninguna fila.
+    if (R > 0 && r.filas_escritas < R) r.error = "no sería una rejilla completa";
     return r;
 }
 

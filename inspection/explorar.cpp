@@ -9,6 +9,7 @@
 #include "conversion/cabecera.h"
 #include "conversion/lector.h"
 #include "fields/numero.h"
+#include "inspection/indicios.h"
 #include "sistema/carpetas.h"
 
 namespace tesmalo {
@@ -55,7 +56,13 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
                          .arg(linea_tabuladores)
                          .arg(cita_tabuladores);
     };
+    // Lo leído, para decir la causa cuando se ve en ello (UTF-16, Surfer, coma decimal).
+    Indicios_origen indicios;
+    const auto explicar = [&] {
+        if (const QString causa = indicios.Explicar(Ruta_origen); !causa.isEmpty()) Fallar(causa);
+    };
     for (;;) {
+        if (origen.Al_final()) explicar();
         if (origen.Al_final())
             Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
                                   "(una línea que empiece por un número).%2")
@@ -66,11 +73,19 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         bool queda_linea = false;
         if (n <= 2) {
             origen.Leer_extremos(e);
-            if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
-            if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+            indicios.Mirar(n, e);
+            try {
+                if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
+                if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+            } catch (const std::runtime_error&) {
+                explicar();
+                throw;
+            }
         } else {
             queda_linea = origen.Leer_primero(e);
+            indicios.Mirar(n, e);
         }
+        if (n == Maximo_contador) explicar();
         if (n == Maximo_contador)
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
                                   "línea de valores en las primeras %2.%3")
@@ -78,7 +93,9 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
                        .arg(Maximo_contador - 1)
                        .arg(tabuladores()));
         ++n;
-        if (!e.primero_largo && Es_numero(QByteArrayView(e.primero))) break;
+        // Una línea de valores puede empezar por «nan» o «inf» (una rejilla que enmascara sus
+        // primeras filas): para hallarla valen como valores.
+        if (!e.primero_largo && Es_valor(QByteArrayView(e.primero))) break;
         if (linea_tabuladores == 0) {
             const QByteArrayView campo(e.primero);
             qsizetype inicio = 0;
@@ -91,6 +108,8 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         }
         if (queda_linea) origen.Saltar_linea();
     }
+    // Una línea de números con coma decimal que no se leen se habría contado como cabecera.
+    if (indicios.Hay_coma_decimal()) explicar();
     datos.lineas_cabecera = static_cast<qint16>(n - 2);
     return datos;
 }
@@ -106,7 +125,29 @@ Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabe
                                  std::optional<qint32> columnas, std::optional<qint32> filas) {
     Origen_preparado p;
     p.lector = Abrir_origen(ruta);
-    if (!cabecera || !columnas || !filas) {
+    if (cabecera && *cabecera >= 2 && (!columnas || !filas)) {
+        // Las líneas de cabecera dadas tienen las dos cuentas: se leen como las lee la
+        // conversión, sin explorar, que podría no hallar los valores o hallar otra cabecera.
+        if (p.lector->Se_lee_una_vez()) p.lector->Retener();
+        Cabecera_destino c;
+        try {
+            c = Leer_cabecera(*p.lector, *cabecera);
+        } catch (const std::runtime_error&) {
+            // Un fichero en UTF-16 o una rejilla de Surfer fallan en la línea 1: se dice eso,
+            // si se puede volver a leer su principio; si no, el error de la cabecera.
+            QString causa;
+            try {
+                p.lector->Volver_al_principio();
+                causa = Explicar_principio(*p.lector);
+            } catch (const std::runtime_error&) {
+            }
+            if (!causa.isEmpty()) Fallar(causa);
+            throw;
+        }
+        p.lector->Volver_al_principio();
+        columnas = columnas.value_or(c.columnas);
+        filas = filas.value_or(c.filas);
+    } else if (!cabecera || !columnas || !filas) {
         if (p.lector->Se_lee_una_vez()) p.lector->Retener();
         const Datos_cabecera d = Explorar_cabecera(*p.lector);
         p.lector->Volver_al_principio();

@@ -15,13 +15,17 @@ struct Datos_cabecera {
     qint32 filas = 0;     // último campo de la línea 2, redondeado; 0 si no se llegó a ella
 };
 
-// Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un número, y
+// Lee `Ruta_origen` desde arriba hasta la primera línea cuyo primer campo es un valor (un
+// número, o «nan» o «inf»: Es_valor), y
 // devuelve cuántas líneas la preceden y las cuentas de columnas y filas de las líneas 1 y 2
 // (siempre su último campo, aunque esa línea resulte ser ya de valores). No lee los valores.
 // Lanza std::runtime_error con un mensaje en español si el fichero no se puede leer, si no es
 // un fichero normal (no se podría leer otra vez para convertirlo), si se
 // acaba antes de una línea de valores, si el último campo de la línea 1 o 2 no es un número de
-// 32 bits, o si la cabecera pasa de 32 765 líneas.
+// 32 bits, o si la cabecera pasa de 32 765 líneas. Si lo leído muestra la causa (texto en
+// UTF-16, una rejilla de Surfer, números con coma decimal que la configuración regional en uso
+// no lee), el mensaje la dice en su lugar (Indicios_origen); una línea de cabecera que empieza
+// por uno de esos números también lanza, porque los valores empezarían antes.
 Datos_cabecera Explorar_cabecera(const QString& Ruta_origen);
 
 // Lo mismo con un origen ya abierto, desde la línea en que esté (la primera, si no se ha leído
@@ -35,11 +39,13 @@ struct Origen_preparado {
     qint32 cabecera = 0, columnas = 0, filas = 0;
 };
 
-// Abre `ruta` («-» es la entrada estándar) y, si falta alguna cuenta, explora su cabecera y
-// vuelve a su principio: un fichero normal se abre una sola vez y se lee otra vez desde el
-// principio; un origen que sólo se lee una vez (una tubería, un FIFO) guarda lo que consume
-// la exploración, que la conversión lee antes que el resto (Lector_origen::Retener). Lanza
-// como Lector_origen y Explorar_cabecera.
+// Abre `ruta` («-» es la entrada estándar) y, si falta alguna cuenta, la busca y vuelve a su
+// principio. Con `cabecera` de 2 o más, las columnas y las filas que falten salen de esas
+// líneas, leídas como las lee la conversión (Leer_cabecera), sin explorar; si no, de explorar
+// la cabecera. Un fichero normal se abre una sola vez y se lee otra vez desde el principio; un
+// origen que sólo se lee una vez (una tubería, un FIFO) guarda lo que se consume así, que la
+// conversión lee antes que el resto (Lector_origen::Retener). Lanza como Lector_origen,
+// Leer_cabecera y Explorar_cabecera.
 Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabecera,
                                  std::optional<qint32> columnas, std::optional<qint32> filas);
 

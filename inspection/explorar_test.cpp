@@ -55,6 +55,9 @@ class Explorar_test : public QObject {
             << QByteArray("ncols\t3\r\nnrows\t\t2\t\r\n1\t2\t3\r\n") << 2 << 3 << 2;
         QTest::newRow("líneas vacías seguidas antes de los valores")
             << QByteArray("a 3\nb 4\n\n\n\ncomentario\n1\n") << 6 << 3 << 4;
+        QTest::newRow("primeras filas con nan e inf")
+            << Ejemplo + "nan nan 3\r\n-nan NaN 2\r\ninf 1 2\r\n"
+            << 6 << 401 << 301;
         QTest::newRow("no lee los valores")
             << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
     }
@@ -83,6 +86,23 @@ class Explorar_test : public QObject {
             << QByteArray("ncols 1E12\nnrows 3\n1\n") << "un entero de 32 bits";
         QTest::newRow("inf no es número")
             << QByteArray("ncols inf\nnrows 3\n1\n") << "termina en «inf»";
+        // Lo que sigue rechazándose dice por qué y qué hacer.
+        QTest::newRow("UTF-16 con marca de orden de bytes")
+            << QByteArray(
+                   "\xff\xfen\0 \0"
+                   "3\0\n\0n\0 \0"
+                   "2\0\n\0"
+                   "1\0\n\0",
+                   22)
+            << "está en UTF-16 (empieza por una marca de orden de bytes)";
+        QTest::newRow("UTF-16 sin marca: bytes nulos") << QByteArray(
+                                                              "a 3\nb 2\n\0"
+                                                              "1\0 \0"
+                                                              "2\0\n",
+                                                              16)
+                                                       << "su línea 3 tiene bytes nulos";
+        QTest::newRow("rejilla de Surfer") << QByteArray("DSAA\n3 2\n0 2\n0 1\n1 6\n1 2 3\n4 5 6\n")
+                                           << "es una rejilla de Surfer en texto";
         QByteArray larga = "a 1\nb 2\n";
         for (int i = 0; i < 32770; ++i) larga += "x\n";
         QTest::newRow("cabecera interminable") << larga << "demasiadas líneas";
@@ -98,6 +118,32 @@ class Explorar_test : public QObject {
             const QString mensaje = QString::fromUtf8(e.what());
             QVERIFY2(mensaje.contains(causa), qPrintable(mensaje));
             QVERIFY2(mensaje.contains(ruta), qPrintable(mensaje));
+        }
+    }
+
+    // Con una configuración regional que no lee la coma decimal, unos valores con ella no se
+    // toman por cabecera: se dice la línea y qué hacer. Con es_ES son valores.
+    void coma_decimal_data() {
+        QTest::addColumn<QByteArray>("valores");
+        QTest::newRow("todas las líneas con coma") << QByteArray("0,100000E+06 2,5\n3,5 4,5\n");
+        QTest::newRow("tras la primera, enteros") << QByteArray("0,100000E+06 2,5\n4 5\n");
+    }
+    void coma_decimal() {
+        QFETCH(QByteArray, valores);
+        const QString ruta = Escribir(Ejemplo + valores);
+        QCOMPARE(Explorar_cabecera(ruta).lineas_cabecera, 6);
+        QLocale::setDefault(QLocale::c());
+        try {
+            Explorar_cabecera(ruta);
+            QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+            QFAIL("debía fallar");
+        } catch (const std::runtime_error& e) {
+            QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+            const QString mensaje = QString::fromUtf8(e.what());
+            QVERIFY2(mensaje.contains("La línea 7 de «" + ruta +
+                                      "» empieza por «0,100000E+06», un número con coma decimal, "
+                                      "y la configuración regional en uso (C)"),
+                     qPrintable(mensaje));
         }
     }
 

@@ -50,10 +50,17 @@ class Ficheros_vistos {
 
 QStringList Textos_avisos(const Resumen_conversion& r) {
     QStringList avisos;
-    if (r.filas_escritas != r.filas_cabecera)
-        avisos << QString("se escribieron %1 filas y la cabecera anuncia %2")
-                      .arg(r.filas_escritas)
-                      .arg(r.filas_cabecera);
+    // Con menos filas de las anunciadas la conversión falla: aquí sólo llegan más, o una
+    // cuenta de filas de 0 o negativa, que no anuncia ninguna.
+    if (r.filas_escritas != r.filas_cabecera) {
+        QString aviso = QString("se escribieron %1 filas y la cabecera anuncia %2")
+                            .arg(r.filas_escritas)
+                            .arg(r.filas_cabecera);
+        if (r.filas_cabecera >= 1)
+            aviso +=
+                QString(": quien lea el destino tomará sólo las %1 primeras").arg(r.filas_cabecera);
+        avisos << aviso;
+    }
     if (r.valores_descartados != 0)
         avisos << QString(
                       "se descartaron %1 valores (sobrantes al final de un bloque de filas o "

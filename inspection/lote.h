@@ -13,7 +13,8 @@
 
 namespace tesmalo {
 
-// Los avisos de una conversión terminada cuya rejilla no cuadra con su cabecera, sin el
+// Los avisos de una conversión terminada cuya rejilla no cuadra con su cabecera (más filas de
+// las que anuncia, que quien lea el destino no tomará, o valores descartados), sin el
 // "aviso: " del principio; ninguno si cuadra.
 QStringList Textos_avisos(const Resumen_conversion& r);
 
