@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 #include "pruebas/apoyo.h"
 
@@ -195,7 +196,10 @@ class Cli_test : public QObject {
     }
 
     // El destino no puede ser el propio origen, ni dicho con otra ruta, ni visto a través de
-    // un montaje overlay, que da otro dispositivo con el mismo nodo, tamaño y hora.
+    // un montaje overlay, que da otro dispositivo con el mismo nodo, tamaño y hora, ni por
+    // caminos en que el sistema da otro fichero: sshfs y la carpeta del servidor, otra forma
+    // del nombre en una memoria FAT por FUSE (otro nodo por nombre), o la capa de arriba de un
+    // fichero que se copió arriba al tocarlo (otro nodo).
     void destino_igual_al_origen_data() {
         QTest::addColumn<QString>("origen");
         QTest::addColumn<QString>("destino");
@@ -207,25 +211,63 @@ class Cli_test : public QObject {
                                                                << "ov/arriba/origen.asc";
         QTest::newRow("overlay: origen arriba, destino unido") << "ov/arriba/origen.asc"
                                                                << "ov/unido/origen.asc";
+        QTest::newRow("overlay: copiado arriba al tocarlo, destino arriba")
+            << "ov/unido/copiado.asc"
+            << "ov/arriba/copiado.asc";
+        QTest::newRow("FAT por FUSE: el nombre en mayúsculas") << "fat/Src.asc"
+                                                               << "fat/SRC.ASC";
+        QTest::newRow("FAT por FUSE: el nombre en minúsculas") << "fat/ZONA.ASC"
+                                                               << "fat/zona.asc";
+        QTest::newRow("sshfs: origen por la red, destino en el servidor") << "red/src.asc"
+                                                                          << "srv/src.asc";
+        QTest::newRow("sshfs: origen en el servidor, destino por la red") << "srv/dos.asc"
+                                                                          << "red/dos.asc";
     }
     void destino_igual_al_origen() {
         QFETCH(QString, origen);
         QFETCH(QString, destino);
         QTemporaryDir tmp;
-        QVERIFY(QDir(tmp.path()).mkdir("sub"));
+        QVERIFY(QDir(tmp.path()).mkdir("sub") && QDir(tmp.path()).mkdir("srv"));
         const tesmalo::Montaje_overlay overlay(tmp.filePath("ov"));
         if (origen.startsWith("ov/") && !overlay.Montado())
             QSKIP("no se puede montar un overlay aquí (hace falta ser root)");
-        // Creado a través del montaje, el fichero vive en la capa de arriba.
-        const QString unido = origen.startsWith("ov/") ? "ov/unido/origen.asc" : origen;
+        std::optional<tesmalo::Montaje_fat> fat;
+        std::optional<tesmalo::Montaje_sshfs> red;
+        if (origen.startsWith("fat/")) {
+            fat.emplace(tmp.filePath("fat"));
+            if (!fat->Disponible()) QSKIP("sin FUSE (/dev/fuse) no se monta una memoria FAT");
+            QVERIFY2(fat->Montado(), "no se pudo montar la imagen FAT con fusefat");
+        }
+        if (destino.startsWith("red/") || origen.startsWith("red/")) {
+            red.emplace(tmp.filePath("srv"), tmp.filePath("red"), tmp.filePath("ssh"));
+            if (!red->Disponible())
+                QSKIP("sin root, /dev/fuse, sshd o sshfs no se monta una carpeta de red");
+            QVERIFY2(red->Montado(), "no se pudo montar la carpeta por sshfs");
+        }
         const QByteArray contenido = Cabecera_3x2 + "1 2 3 4 5 6\n";
-        QVERIFY(Escribir(tmp.filePath(unido), contenido));
+        // Creado a través del montaje, el fichero vive en la capa de arriba; uno de abajo se
+        // copia arriba al tocarlo por el montaje. Uno de la red se crea en el servidor.
+        const QString nombre = QFileInfo(origen).fileName();
+        if (nombre == "copiado.asc") {
+            QVERIFY(Escribir(tmp.filePath("ov/abajo/copiado.asc"), contenido));
+            QCOMPARE(tesmalo::Lanzar_programa("touch", {tmp.filePath(origen)}).codigo, 0);
+        } else {
+            QVERIFY(Escribir(tmp.filePath(origen.startsWith("ov/") ? "ov/unido/" + nombre
+                                          : red                    ? "srv/" + nombre
+                                                                   : origen),
+                             contenido));
+        }
         const QString carpeta = tmp.filePath(QFileInfo(destino).path());
-        const QStringList antes = QDir(carpeta).entryList(QDir::Files);
+        const QStringList antes = QDir(carpeta).entryList(QDir::Files | QDir::Hidden);
         const Resultado r = Lanzar({origen, destino}, tmp.path());
         QCOMPARE(r.codigo, 1);
         QVERIFY2(r.errores.contains("es el mismo fichero de origen"), r.errores.constData());
+        if (origen.startsWith("fat/") || red || nombre == "copiado.asc")
+            QVERIFY2(r.errores.contains("al que se llega por otro nombre"), r.errores.constData());
         QCOMPARE(Leer(tmp.filePath(origen)), contenido);
+        if (red) QCOMPARE(Leer(tmp.filePath("srv/" + nombre)), contenido);
+        if (origen.startsWith("ov/"))
+            QCOMPARE(Leer(tmp.filePath("ov/arriba/" + nombre)), contenido);
         QCOMPARE(QDir(carpeta).entryList(QDir::Files | QDir::Hidden), antes);
     }
 

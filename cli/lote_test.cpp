@@ -158,6 +158,11 @@ class Lote_test : public QObject {
             << QStringList{
                    "el destino de «a/zona1.asc», «ov/arriba/zona1_reestruct.txt», es uno "
                    "de los orígenes"};
+        QTest::newRow("destino que es un origen visto por sshfs")
+            << QStringList{"-d", "red", "a/zona1.asc", "srv/zona1_reestruct.txt"}
+            << QStringList{
+                   "el destino de «a/zona1.asc», «red/zona1_reestruct.txt», es uno de los "
+                   "orígenes, «srv/zona1_reestruct.txt», al que se llega por otro nombre"};
         QTest::newRow("carpeta que falta")
             << QStringList{"-d", "no-hay", "a/zona1.asc"}
             << QStringList{"la carpeta de destino «no-hay» no existe"};
@@ -204,6 +209,15 @@ class Lote_test : public QObject {
                 QSKIP("no se puede montar un overlay aquí (hace falta ser root)");
             Escribir_fichero_prueba(t + "/ov/unido/zona1_reestruct.txt", "origen\n");
         }
+        std::optional<tesmalo::Montaje_sshfs> red;
+        if (carpeta == "red") {
+            QVERIFY(QDir(t).mkpath("srv"));
+            Escribir_fichero_prueba(t + "/srv/zona1_reestruct.txt", "origen\n");
+            red.emplace(t + "/srv", t + "/red", t + "/ssh");
+            if (!red->Disponible())
+                QSKIP("sin root, /dev/fuse, sshd o sshfs no se monta una carpeta de red");
+            QVERIFY2(red->Montado(), "no se pudo montar la carpeta por sshfs");
+        }
         const QStringList antes = Contenido(t + "/salida"),
                           antes_carpeta = Contenido(t + '/' + carpeta);
 
@@ -214,6 +228,7 @@ class Lote_test : public QObject {
         QCOMPARE(Contenido(t + "/salida"), antes);
         QCOMPARE(Contenido(t + '/' + carpeta), antes_carpeta);
         if (overlay) QCOMPARE(Leer(t + "/ov/unido/zona1_reestruct.txt"), QByteArray("origen\n"));
+        if (red) QCOMPARE(Leer(t + "/srv/zona1_reestruct.txt"), QByteArray("origen\n"));
         QCOMPARE(Leer(t + "/salida/zona1_reestruct.txt"), QByteArray("anterior\n"));
         QCOMPARE(Contenido(t + "/b"), (QStringList{"otra.asc", "zona1.asc"}));
     }

@@ -64,6 +64,7 @@ class Lector_origen {
     const QString& Ruta() const { return ruta_; }
     // Lo que dice el sistema del fichero abierto (su fstat al abrirlo).
     const struct stat& Estado() const { return origen_.Estado(); }
+    int Fd() const { return origen_.Fd(); }
     // Número (desde 1) de la línea que se está leyendo o que se leerá a continuación.
     qint64 Linea() const { return lineas_terminadas_ + 1; }
 

@@ -6,6 +6,7 @@
 #include "conversion/cabecera.h"
 #include "conversion/lector.h"
 #include "sistema/escritor.h"
+#include "sistema/identidad.h"
 #include "sistema/razones.h"
 #include "sistema/resolver_destino.h"
 
@@ -14,12 +15,38 @@ namespace {
 
 // Un destino que es el propio origen (por la misma ruta, un enlace, un enlace duro o un
 // montaje overlay) se rechaza: escribirlo destruiría lo que se está leyendo. Se compara el
-// fichero que el lector tiene abierto con el que el sistema resolvió para el destino.
+// fichero que el lector tiene abierto con el que el sistema resolvió para el destino. Donde los
+// números de nodo no lo dicen (FUSE da uno a cada nombre y a cada camino), un destino que existe
+// es el origen si su carpeta tiene los dos nombres por iguales, o si tiene su tamaño, su hora y
+// sus bytes: rechazarlo no pierde nada. Sólo un destino del tamaño y la hora del origen se lee.
 void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& destino) {
     if (destino.tipo == Destino_resuelto::Tipo::Nuevo) return;
     if (Mismo_fichero(origen.Estado(), destino.estado))
         Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen.")
                    .arg(destino.ruta));
+    if (!S_ISREG(origen.Estado().st_mode) || !S_ISREG(destino.estado.st_mode)) return;
+    const auto otro_nombre = [&](const QString& porque) {
+        Fallar(QStringLiteral("El fichero de destino «%1» es el mismo fichero de origen, «%2», al "
+                              "que se llega por otro nombre: %3. No se reemplaza, para no perder "
+                              "el origen; elija otro destino.")
+                   .arg(destino.ruta, origen.Ruta(), porque));
+    };
+    if (Mismo_nombre_en_carpeta(origen.Ruta(), destino))
+        otro_nombre(
+            QStringLiteral("su carpeta no distingue mayúsculas de minúsculas en los "
+                           "nombres"));
+    const int igual = Mismo_contenido(origen.Fd(), origen.Estado(), destino);
+    const int error = errno;
+    if (igual < 0)
+        Fallar(QStringLiteral("No se puede comprobar si el fichero de destino «%1», del tamaño y "
+                              "la hora del origen «%2», es el mismo fichero con otro nombre: %3. "
+                              "No se reemplaza.")
+                   .arg(destino.ruta, origen.Ruta(), Razon_del_sistema(error)));
+    if (igual > 0)
+        otro_nombre(
+            QStringLiteral("tiene su tamaño, su hora de modificación y los mismos bytes, "
+                           "como un fichero visto por una carpeta de red y por la del "
+                           "servidor, o por un montaje y su capa"));
 }
 
 // Los valores se acabaron en la línea `linea` antes de llenar las filas que anuncia la

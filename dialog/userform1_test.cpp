@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 #include "conversion/transformar.h"
 #include "pruebas/apoyo.h"
@@ -542,6 +543,9 @@ class Userform1_test : public QObject {
             << Rejilla_4x2 << "zona.asc"
             << "zona.asc" << QString()
             << "es el mismo fichero de origen.\n\nEl programa se cerrará." << true;
+        QTest::newRow("destino que es el origen con otro nombre en una memoria FAT")
+            << Rejilla_4x2 << "fat/Zona.asc"
+            << "fat/ZONA.ASC" << QString() << "al que se llega por otro nombre" << true;
         QTest::newRow("destino en una carpeta que no existe")
             << Rejilla_4x2 << "zona.asc"
             << "no/existe/z.txt" << QString() << "no/existe" << true;
@@ -559,6 +563,12 @@ class Userform1_test : public QObject {
         QFETCH(bool, en_marcha);
         Banco b;
         QVERIFY(b.Abrir());
+        std::optional<tesmalo::Montaje_fat> fat;
+        if (nombre.startsWith(u"fat/"_s)) {
+            fat.emplace(b.Ruta(u"fat"_s));
+            if (!fat->Disponible()) QSKIP("sin FUSE (/dev/fuse) no se monta una memoria FAT");
+            QVERIFY2(fat->Montado(), "no se pudo montar la imagen FAT con fusefat");
+        }
         const QString origen = b.Ruta(nombre);
         if (!rejilla.isEmpty()) QVERIFY(Escribir(origen, rejilla));
         Vista con_el_mensaje;
@@ -583,6 +593,7 @@ class Userform1_test : public QObject {
         QVERIFY(!b.ventana->isVisible());
         QCOMPARE(b.ventana->Leer_estado_salida(), 1);
         if (nombre == u"abc") QVERIFY(b.guion.peticiones.isEmpty());
+        if (!rejilla.isEmpty()) QCOMPARE(Leer(origen), rejilla);
     }
 
     void rejilla_que_no_cuadra_avisa_antes_de_cerrar() {

@@ -20,6 +20,7 @@
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
 #include "sistema/carpetas.h"
+#include "sistema/identidad.h"
 #include "sistema/origen.h"
 #include "sistema/razones.h"
 #include "sistema/temporales.h"
@@ -87,11 +88,16 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
     };
     QSet<QString> rutas_origen;
     Ficheros_vistos<bool> ficheros_origen;
+    // Los orígenes que son ficheros normales, por su tamaño: un destino que ya existe con el
+    // tamaño y la hora de uno de ellos se compara con él byte a byte.
+    QMultiHash<qint64, std::pair<struct stat, QString>> origenes_por_tamano;
     QList<qint64> tamanos;
     for (const QString& origen : origenes) {
         rutas_origen.insert(lugar(origen));
         const auto estado = Estado(origen);
         if (estado) ficheros_origen.Anotar(*estado, true);
+        if (estado && S_ISREG(estado->st_mode))
+            origenes_por_tamano.insert(estado->st_size, {*estado, origen});
         tamanos << (estado && S_ISREG(estado->st_mode) ? qint64(estado->st_size) : 0);
     }
     // Destino (como lo ve la carpeta) → el primer origen que lo escribe y su ruta.
@@ -147,9 +153,25 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
             }
             escrito_por.Anotar(*estado, {origen, t.destino});
         }
-        if (rutas_origen.contains(clave) || (estado && ficheros_origen.Buscar(*estado)))
+        if (rutas_origen.contains(clave) || (estado && ficheros_origen.Buscar(*estado))) {
             plan.rechazos << QString("el destino de «%1», «%2», es uno de los orígenes")
                                  .arg(origen, t.destino);
+            continue;
+        }
+        // Visto por otro camino (una carpeta de red y la del servidor, FUSE), el sistema da
+        // otro fichero: el destino es el origen si tiene su tamaño, su hora y sus bytes.
+        if (!estado || !S_ISREG(estado->st_mode)) continue;
+        for (auto it = origenes_por_tamano.constFind(estado->st_size);
+             it != origenes_por_tamano.cend() && it.key() == estado->st_size; ++it)
+            if (Parecen_el_mismo(it->first, *estado) &&
+                Mismo_contenido(it->second, t.destino) == 1) {
+                plan.rechazos << QString(
+                                     "el destino de «%1», «%2», es uno de los orígenes, «%3», "
+                                     "al que se llega por otro nombre (tiene su tamaño, su hora "
+                                     "y los mismos bytes)")
+                                     .arg(origen, t.destino, it->second);
+                break;
+            }
     }
     for (const auto& [origen, destino, error] : colgados) {
         const QString lleva_a = QFileInfo(destino).symLinkTarget();

@@ -32,8 +32,9 @@ struct Trabajo_lote {
 // (también con nombres que sólo difieren en mayúsculas, si la carpeta no las distingue, o por
 // un enlace), un destino que es un enlace simbólico que no se puede seguir (colgado, quizá al
 // destino de otro origen que aún no existe) y el destino que es uno de los orígenes (por su
-// ruta o por ser el mismo fichero, también a través de un montaje overlay). Para saber si la
-// carpeta distingue mayúsculas crea y borra en ella un fichero oculto; no escribe nada más.
+// ruta o por ser el mismo fichero, también a través de un montaje overlay, o, visto por otro
+// camino que da otro fichero, como sshfs, por tener su tamaño, su hora y sus bytes). Para saber si
+// la carpeta distingue mayúsculas crea y borra en ella un fichero oculto; no escribe nada más.
 struct Plan_lote {
     QList<Trabajo_lote> trabajos;
     QStringList rechazos;

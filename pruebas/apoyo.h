@@ -2,7 +2,10 @@
 // rejillas de muestra, lanzar un programa y montar sistemas de ficheros de prueba.
 #pragma once
 
+#include <netinet/in.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -10,7 +13,9 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <QtGlobal>
+#include <memory>
 
 namespace tesmalo {
 
@@ -121,6 +126,101 @@ class Montaje_fat {
                p.exitCode() == 0;
     }
     QString punto_;
+    bool disponible_ = false, montado_ = false;
+};
+
+// Una carpeta de red montada con sshfs en `punto`, que lleva a la carpeta `servidor` de esta
+// misma máquina, como las que montan los escritorios: un sshd propio en 127.0.0.1 (un puerto
+// libre, su clave de anfitrión, su configuración y la clave del cliente autorizada, todo en
+// `datos`), sin tocar el sshd del sistema ni ~/.ssh. sshfs da a cada fichero otro dispositivo
+// y otro número de nodo, y la hora en segundos enteros. Sin root, /dev/fuse, sshd o sshfs,
+// Disponible() es falso; si lo hay, Montado() dice si se montó. Al destruirlo se desmonta y se
+// para el sshd.
+class Montaje_sshfs {
+  public:
+    Montaje_sshfs(const QString& servidor, const QString& punto, const QString& datos)
+        : punto_(punto) {
+        disponible_ = ::geteuid() == 0 && QFile::exists("/dev/fuse") &&
+                      QFile::exists("/usr/sbin/sshd") && QFile::exists("/usr/bin/sshfs");
+        if (!disponible_ || !QDir().mkpath(punto) || !QDir().mkpath(datos)) return;
+        for (const char* clave : {"anfitrion", "cliente"})
+            if (!Ejecutar("ssh-keygen",
+                          {"-q", "-t", "ed25519", "-N", "", "-f", datos + "/" + clave}))
+                return;
+        if (!QFile::copy(datos + "/cliente.pub", datos + "/autorizadas")) return;
+        QDir().mkpath("/run/sshd");  // la carpeta vacía que sshd exige
+        for (int intento = 0; intento < 3 && !montado_; ++intento) {
+            const int puerto = Puerto_libre();
+            const QByteArray config = "ListenAddress 127.0.0.1\nPort " +
+                                      QByteArray::number(puerto) + "\nHostKey " +
+                                      QFile::encodeName(datos) +
+                                      "/anfitrion\nPidFile none\n"
+                                      "AuthorizedKeysFile " +
+                                      QFile::encodeName(datos) +
+                                      "/autorizadas\nAuthenticationMethods publickey\n"
+                                      "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                                      "UsePAM no\nStrictModes no\n"
+                                      "PermitRootLogin prohibit-password\n"
+                                      "Subsystem sftp internal-sftp\n";
+            QFile f(datos + "/sshd_config");
+            if (!f.open(QIODevice::WriteOnly) || f.write(config) != config.size()) return;
+            f.close();
+            sshd_ = std::make_unique<QProcess>();
+            sshd_->start("/usr/sbin/sshd",
+                         {"-D", "-f", datos + "/sshd_config", "-E", datos + "/sshd.log"});
+            if (!sshd_->waitForStarted(10000)) return;
+            // Espera a que acepte conexiones, con un plazo.
+            for (int i = 0; i < 100 && !montado_ && sshd_->state() == QProcess::Running; ++i) {
+                montado_ =
+                    Ejecutar("sshfs", {"-F", "/dev/null", "-p", QString::number(puerto), "-o",
+                                       "IdentityFile=" + datos +
+                                           "/cliente,IdentitiesOnly=yes,"
+                                           "StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,"
+                                           "BatchMode=yes",
+                                       "root@127.0.0.1:" + servidor, punto});
+                if (!montado_) QThread::msleep(50);
+            }
+            if (!montado_) Parar_sshd();
+        }
+    }
+    ~Montaje_sshfs() {
+        if (montado_) Ejecutar("fusermount", {"-u", punto_});
+        Parar_sshd();
+    }
+    Montaje_sshfs(const Montaje_sshfs&) = delete;
+    Montaje_sshfs& operator=(const Montaje_sshfs&) = delete;
+    bool Disponible() const { return disponible_; }
+    bool Montado() const { return montado_; }
+
+  private:
+    static bool Ejecutar(const QString& programa, const QStringList& argumentos) {
+        QProcess p;
+        p.start(programa, argumentos);
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+    static int Puerto_libre() {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t largo = sizeof a;
+        int puerto = 0;
+        if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &largo) == 0)
+            puerto = ntohs(a.sin_port);
+        if (s >= 0) ::close(s);
+        return puerto;
+    }
+    void Parar_sshd() {
+        if (!sshd_) return;
+        sshd_->terminate();
+        if (!sshd_->waitForFinished(10000)) sshd_->kill();
+        sshd_->waitForFinished(10000);
+        sshd_.reset();
+    }
+    QString punto_;
+    std::unique_ptr<QProcess> sshd_;
     bool disponible_ = false, montado_ = false;
 };
 

@@ -37,6 +37,9 @@ off_t Operaciones_ficheros::Desplazar(int fd, off_t posicion, int desde) {
 int Operaciones_ficheros::Truncar(int fd, off_t largo) {
     return ::ftruncate(fd, largo);
 }
+ssize_t Operaciones_ficheros::Leer_en(int fd, void* bufer, std::size_t n, off_t posicion) {
+    return ::pread(fd, bufer, n, posicion);
+}
 int Operaciones_ficheros::Estado(int fd, struct stat* estado) {
     return ::fstat(fd, estado);
 }

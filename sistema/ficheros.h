@@ -25,11 +25,12 @@ class Operaciones_ficheros {
     virtual int Abrir(const char* ruta, int banderas, mode_t modo = 0);
     virtual int Abrir_en(int carpeta, const char* nombre, int banderas, mode_t modo = 0);
     virtual int Cerrar(int fd);
-    // read, write, lseek, ftruncate
+    // read, write, lseek, ftruncate, pread
     virtual ssize_t Leer(int fd, void* bufer, std::size_t n);
     virtual ssize_t Escribir(int fd, const void* datos, std::size_t n);
     virtual off_t Desplazar(int fd, off_t posicion, int desde);
     virtual int Truncar(int fd, off_t largo);
+    virtual ssize_t Leer_en(int fd, void* bufer, std::size_t n, off_t posicion);
     // fstat, fstatat, fstatfs
     virtual int Estado(int fd, struct stat* estado);
     virtual int Estado_en(int carpeta, const char* nombre, struct stat* estado, int banderas);

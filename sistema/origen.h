@@ -43,6 +43,8 @@ class Origen_abierto {
 
     // Lo que dice el sistema del fichero abierto (su fstat al abrirlo).
     const struct stat& Estado() const { return estado_; }
+    // El descriptor abierto, para leerlo por posición sin mover la lectura (Mismos_bytes).
+    int Fd() const { return fichero_.Fd(); }
     // Verdadero si no es un fichero normal (una tubería, un FIFO, un dispositivo): lo leído ya
     // no se puede volver a leer de él.
     bool Se_lee_una_vez() const { return !S_ISREG(estado_.st_mode); }
