@@ -130,6 +130,47 @@ class Cli_test : public QObject {
         QCOMPARE(Leer(tmp.filePath("destino.txt")), Cabecera_escrita + filas);
     }
 
+    // Un origen gzip se convierte en lo mismo que su rejilla descomprimida, en una conversión,
+    // en un lote y por la entrada estándar, y se explora igual; el destino propuesto no
+    // lleva el .gz.
+    void gzip_data() {
+        QTest::addColumn<QString>("modo");
+        QTest::newRow("una conversión") << "una";
+        QTest::newRow("--explorar") << "explorar";
+        QTest::newRow("lote") << "lote";
+        QTest::newRow("entrada estándar") << "entrada";
+    }
+    void gzip() {
+        QFETCH(QString, modo);
+        QTemporaryDir tmp;
+        const QByteArray rejilla = Leer(Muestras() + "/zona1.asc");
+        QVERIFY(QDir(tmp.path()).mkpath("ref") && QDir(tmp.path()).mkpath("salida"));
+        QVERIFY(Escribir(tmp.filePath("ref/zona1.asc"), rejilla));
+        QVERIFY(Escribir(tmp.filePath("zona1.asc.gz"), tesmalo::Comprimir_gzip(rejilla)));
+        QCOMPARE(Lanzar({"-q", "ref/zona1.asc"}, tmp.path()).codigo, 0);
+        const QByteArray esperado = Leer(tmp.filePath("ref/zona1_reestruct.txt"));
+        Resultado r;
+        QString destino = tmp.filePath("zona1_reestruct.txt");
+        if (modo == "una") {
+            r = Lanzar({"-q", "zona1.asc.gz"}, tmp.path());
+        } else if (modo == "explorar") {
+            r = Lanzar({"--explorar", "zona1.asc.gz"}, tmp.path());
+            QCOMPARE(r.salida, QByteArray("6 401 301\n"));
+            destino.clear();
+        } else if (modo == "lote") {
+            r = Lanzar({"-q", "-d", "salida", "zona1.asc.gz"}, tmp.path());
+            destino = tmp.filePath("salida/zona1_reestruct.txt");
+        } else {
+            r = tesmalo::Lanzar_programa(
+                "/bin/sh", {"-c", QStringLiteral(TESMALO_CLI) + " -q - destino.txt < zona1.asc.gz"},
+                tmp.path());
+            destino = tmp.filePath("destino.txt");
+        }
+        QCOMPARE(r.errores, QByteArray());
+        QCOMPARE(r.codigo, 0);
+        if (!destino.isEmpty()) QCOMPARE(Leer(destino), esperado);
+    }
+
     // Un fallo sale con 1 y el mensaje del error; no deja destino y no toca el que había.
     void fallo_data() {
         QTest::addColumn<QByteArray>("origen");  // vacío: el origen no existe
@@ -169,6 +210,12 @@ class Cli_test : public QObject {
         QTest::newRow("nombre de menos de cuatro caracteres")
             << Cabecera_3x2 + "1 2 3 4 5 6\n"
             << QStringList{"abc"} << false << QString();
+        QTest::newRow("gzip cortado, destino previo")
+            << tesmalo::Comprimir_gzip(Cabecera_3x2 + "1 2 3 4 5 6\n").chopped(4)
+            << QStringList{"origen.asc", "destino.txt"} << true << "está incompleto";
+        QTest::newRow("gzip dañado")
+            << tesmalo::Comprimir_gzip(Cabecera_3x2 + "1 2 3 4 5 6\n").replace(12, 3, "xyz")
+            << QStringList{"origen.asc", "destino.txt"} << false << "dañados";
         QTest::newRow("explorar un origen inexistente")
             << QByteArray() << QStringList{"--explorar", "origen.asc"} << false << QString();
     }

@@ -53,17 +53,22 @@ class Gdal_test : public QObject {
         QTest::addColumn<double>("y_origen");
         QTest::addColumn<double>("celda");
         QTest::addColumn<bool>("tabuladores");  // la muestra con tabuladores y CRLF
+        QTest::addColumn<bool>("comprimido");   // el origen es la muestra comprimida con gzip
         // La cabecera escrita corta a dos decimales: «1000.255» queda en 1000.25.
-        QTest::newRow("zona1.asc")
-            << "zona1.asc" << 6 << 401 << 301 << 258.0 << 448.5 + 301 * 15.0 << 15.0 << false;
+        QTest::newRow("zona1.asc") << "zona1.asc" << 6 << 401 << 301 << 258.0
+                                   << 448.5 + 301 * 15.0 << 15.0 << false << false;
+        QTest::newRow("zona1.asc.gz") << "zona1.asc" << 6 << 401 << 301 << 258.0
+                                      << 448.5 + 301 * 15.0 << 15.0 << false << true;
         QTest::newRow("uno_por_linea.txt") << "uno_por_linea.txt" << 6 << 23 << 17 << 431250.0
-                                           << 4581200.0 + 17 * 5.0 << 5.0 << false;
+                                           << 4581200.0 + 17 * 5.0 << 5.0 << false << false;
         QTest::newRow("fila_por_linea.dtm") << "fila_por_linea.dtm" << 8 << 37 << 29 << 1000.25
-                                            << 2000.5 + 29 * 2.5 << 2.5 << false;
+                                            << 2000.5 + 29 * 2.5 << 2.5 << false << false;
         QTest::newRow("irregular.grd")
-            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << false;
+            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << false
+            << false;
         QTest::newRow("irregular.grd con tabuladores y CRLF")
-            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << true;
+            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << true
+            << false;
     }
     void lee_la_conversion() {
         QFETCH(QString, muestra);
@@ -74,6 +79,7 @@ class Gdal_test : public QObject {
         QFETCH(double, y_origen);
         QFETCH(double, celda);
         QFETCH(bool, tabuladores);
+        QFETCH(bool, comprimido);
         QTemporaryDir tmp;
         QString origen = Muestras() + "/" + muestra;
         if (tabuladores) {
@@ -87,8 +93,11 @@ class Gdal_test : public QObject {
             tesmalo::Escribir_fichero_prueba(origen, texto.toLatin1());
         }
         const QString destino = tmp.filePath("destino.txt");
+        const QString gz = tmp.filePath(muestra + ".gz");
+        if (comprimido)
+            QVERIFY(tesmalo::Escribir(gz, tesmalo::Comprimir_gzip(tesmalo::Leer(origen))));
         QProcess cli;
-        cli.start(TESMALO_CLI, {"-q", origen, destino});
+        cli.start(TESMALO_CLI, {"-q", comprimido ? gz : origen, destino});
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.readAllStandardError(), QByteArray());
         QCOMPARE(cli.exitCode(), 0);
@@ -112,10 +121,14 @@ class Gdal_test : public QObject {
         // valor del origen en el mismo orden; gdal los lee como reales de 32 bits.
         const QList<QByteArray> valores = Valores_origen(origen, cabecera);
         QCOMPARE(valores.size(), qsizetype(columnas) * filas);
-        const QList<QByteArray> celdas =
-            Salida("gdal_translate", {"-q", "-of", "XYZ", destino, "/vsistdout/"})
-                .trimmed()
-                .split('\n');
+        const QByteArray xyz_destino =
+            Salida("gdal_translate", {"-q", "-of", "XYZ", destino, "/vsistdout/"});
+        // Del origen comprimido, gdal lee la misma rejilla que del destino.
+        if (comprimido)
+            QCOMPARE(
+                Salida("gdal_translate", {"-q", "-of", "XYZ", "/vsigzip/" + gz, "/vsistdout/"}),
+                xyz_destino);
+        const QList<QByteArray> celdas = xyz_destino.trimmed().split('\n');
         QCOMPARE(celdas.size(), valores.size());
         for (qsizetype i = 0; i < celdas.size(); ++i) {
             const QList<QByteArray> xyz = celdas[i].split(' ');

@@ -72,6 +72,18 @@ bool Lector_origen::Rellenar() {
                                   "columnas y las filas (--cabecera, --columnas y --filas).")
                        .arg(ruta_)
                        .arg(Retenido_maximo >> 20));
+        case Origen_abierto::Leido::Comprimido_danado:
+            Fallar(QStringLiteral("El fichero de origen «%1» está comprimido con gzip y sus datos "
+                                  "están dañados cerca de la línea %2: no se puede descomprimir. "
+                                  "Compruébelo con «gzip -t» y vuelva a obtenerlo.")
+                       .arg(ruta_)
+                       .arg(Linea()));
+        case Origen_abierto::Leido::Comprimido_cortado:
+            Fallar(QStringLiteral("El fichero de origen «%1» está comprimido con gzip y se acaba "
+                                  "a medias, en la línea %2: está incompleto. Vuelva a obtenerlo "
+                                  "entero.")
+                       .arg(ruta_)
+                       .arg(Linea()));
     }
     p_ = datos;
     fin_ = datos + largo;

@@ -117,6 +117,65 @@ class Lector_test : public QObject {
         }
     }
 
+    // Un origen gzip se lee descomprimido, con cualquier bloque, de un fichero o de una
+    // tubería, y también tras volver al principio; varios miembros seguidos son uno solo.
+    void gzip_data() {
+        QTest::addColumn<QByteArray>("comprimido");
+        QTest::addColumn<Lineas>("esperado");
+        QTest::newRow("un miembro")
+            << tesmalo::Comprimir_gzip("1 2\r\n3\n") << Lineas{{"1", "2"}, {"3"}};
+        QTest::newRow("dos miembros, un campo partido entre ellos")
+            << tesmalo::Comprimir_gzip("1 2\n3") + tesmalo::Comprimir_gzip("4 5\n")
+            << Lineas{{"1", "2"}, {"34", "5"}};
+        QTest::newRow("vacío comprimido") << tesmalo::Comprimir_gzip("") << Lineas{};
+        QTest::newRow("empieza por 1f sin ser gzip") << QByteArray(
+                                                            "\x1f"
+                                                            "1 2\n")
+                                                     << Lineas{{"\x1f"
+                                                                "1",
+                                                                "2"}};
+    }
+    void gzip() {
+        QFETCH(QByteArray, comprimido);
+        QFETCH(Lineas, esperado);
+        const QString ruta = Escribir(comprimido);
+        for (qsizetype bloque : {1, 2, 3, 1 << 20}) {
+            QCOMPARE(Leer_todo(ruta, bloque), esperado);
+            QCOMPARE(Leer_todo_por_tuberia(comprimido, bloque), esperado);
+            Lector_origen lector(ruta, bloque);
+            if (!lector.Al_final()) lector.Saltar_linea();
+            lector.Volver_al_principio();
+            QCOMPARE(Leer_todo(lector), esperado);
+        }
+    }
+
+    // Un flujo gzip dañado o cortado es un error que lo dice, nunca un final sin más.
+    void gzip_roto_data() {
+        QTest::addColumn<QByteArray>("comprimido");
+        QTest::addColumn<QString>("causa");
+        const QByteArray bueno = tesmalo::Comprimir_gzip(Cifras(2000, 10));
+        QByteArray danado = bueno;
+        danado[danado.size() / 2] = char(danado[danado.size() / 2] ^ 0x55);
+        QTest::newRow("cortado") << bueno.left(bueno.size() - 5) << "se acaba a medias";
+        QTest::newRow("dañado") << danado << "están dañados";
+        QTest::newRow("basura tras el miembro") << bueno + "xyz"
+                                                << "están dañados";
+    }
+    void gzip_roto() {
+        QFETCH(QByteArray, comprimido);
+        QFETCH(QString, causa);
+        const QString ruta = Escribir(comprimido);
+        try {
+            Lector_origen lector(ruta);
+            while (!lector.Al_final()) lector.Saltar_linea();
+            QFAIL("debía fallar");
+        } catch (const std::runtime_error& e) {
+            const QString mensaje = QString::fromUtf8(e.what());
+            QVERIFY2(mensaje.contains(causa), qPrintable(mensaje));
+            QVERIFY2(mensaje.contains(ruta), qPrintable(mensaje));
+        }
+    }
+
     // Copiar_campos cruza los fines de línea: cada racha de espacios y fines de línea entre dos
     // campos es un espacio, y tras el último campo el separador queda sin leer. Los casos largos
     // ponen campos, rachas y CRLF a caballo de los bloques de 64 bytes del escáner.

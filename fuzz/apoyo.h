@@ -32,6 +32,12 @@ void Exigir(bool condicion, const char* que, const QString& detalle = {});
 // CTest toma por prueba saltada (no 77, que es el de los hallazgos de libFuzzer).
 void Elegir_escaner();
 
+// Verdadero si `fichero` empieza como un flujo gzip (1f 8b): el lector lo descomprime, y el
+// modelo sólo sabe de texto; esos ficheros los prueban las pruebas del lector.
+inline bool Empieza_como_gzip(std::string_view fichero) {
+    return fichero.size() >= 2 && fichero[0] == '\x1f' && fichero[1] == '\x8b';
+}
+
 // Verdadero si `texto` es UTF-8 válido.
 bool Es_utf8(std::string_view texto);
 

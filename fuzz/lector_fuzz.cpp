@@ -71,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
     const std::uint8_t* guion = datos + 2;
     const std::string_view fichero(reinterpret_cast<const char*>(datos + 2 + pasos),
                                    largo - 2 - pasos);
+    if (tesmalo::fuzz::Empieza_como_gzip(fichero)) return 0;
     const QString detalle = QStringLiteral("bloque %1, fichero hex %2")
                                 .arg(bloque)
                                 .arg(QString::fromLatin1(

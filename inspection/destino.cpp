@@ -2,6 +2,8 @@
 
 #include "sistema/razones.h"
 
+using namespace Qt::StringLiterals;
+
 namespace tesmalo {
 
 Propuesta_destino Proponer_destino(const QString& Ruta_origen) {
@@ -12,7 +14,17 @@ Propuesta_destino Proponer_destino(const QString& Ruta_origen) {
 #endif
     Propuesta_destino propuesta;
     propuesta.Carpeta_origen = Ruta_origen.left(barra + 1);
-    const QString nombre = Ruta_origen.mid(barra + 1);
+    QString nombre = Ruta_origen.mid(barra + 1);
+    // Un origen comprimido se propone como el que da al descomprimirlo: zona1.asc.gz, como
+    // zona1.asc. Si sin el .gz no quedan cuatro caracteres, el .gz es la extensión.
+    if (nombre.endsWith(u".gz"_s, Qt::CaseInsensitive) && nombre.size() > 3) {
+        nombre.chop(3);
+        if (nombre.size() < 4) {
+            propuesta.Ruta_destino =
+                propuesta.Carpeta_origen + nombre + QStringLiteral("_reestruct.txt");
+            return propuesta;
+        }
+    }
     // Los cuatro últimos caracteres se toman como la extensión con su punto, sean lo que sean.
     // Se cuentan caracteres, no unidades de UTF-16: uno fuera del plano básico (😀) es uno.
     qsizetype corte = nombre.size();

@@ -1,5 +1,6 @@
 // La propuesta de destino: junto al origen, con su nombre sin los cuatro últimos caracteres,
-// "_reestruct" y ".txt".
+// "_reestruct" y ".txt". Un nombre que acaba en ".gz" (en mayúsculas o minúsculas) pierde antes
+// el ".gz": zona1.asc.gz da zona1_reestruct.txt.
 #pragma once
 
 #include <QString>
@@ -11,8 +12,10 @@ struct Propuesta_destino {
     QString Ruta_destino;    // la ruta propuesta
 };
 
-// Sin efectos y sin tocar ficheros. Los cuatro últimos caracteres del nombre se toman como la
-// extensión con su punto, sean lo que sean. El separador de carpetas es '/' (en Windows también
+// Sin efectos y sin tocar ficheros. Los cuatro últimos caracteres del nombre (sin el ".gz") se
+// toman como la extensión con su punto, sean lo que sean; si sin el ".gz" quedan menos de cuatro,
+// el ".gz" era la extensión (dem.gz da dem_reestruct.txt). El separador de carpetas es '/' (en
+// Windows también
 // '\'). Lanza std::runtime_error si el nombre del fichero tiene menos de cuatro caracteres.
 Propuesta_destino Proponer_destino(const QString& Ruta_origen);
 

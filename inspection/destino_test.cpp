@@ -18,6 +18,12 @@ class Destino_test : public QObject {
         QTest::newRow(".txt también cambia") << "/datos/mdt/zona1.txt"
                                              << "/datos/mdt/"
                                              << "/datos/mdt/zona1_reestruct.txt";
+        QTest::newRow(".gz, sin él") << "/datos/zona1.asc.gz"
+                                     << "/datos/"
+                                     << "/datos/zona1_reestruct.txt";
+        QTest::newRow("nombre corto con .GZ") << "/datos/dem.GZ"
+                                              << "/datos/"
+                                              << "/datos/dem_reestruct.txt";
         QTest::newRow("en la raíz") << "/zona.dtm"
                                     << "/"
                                     << "/zona_reestruct.txt";

@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -29,6 +30,22 @@ inline QByteArray Leer(const QString& ruta) {
 inline bool Escribir(const QString& ruta, const QByteArray& contenido) {
     QFile f(ruta);
     return f.open(QIODevice::WriteOnly) && f.write(contenido) == contenido.size();
+}
+
+// `contenido` comprimido como un miembro gzip, como lo deja gzip (quien lo use enlaza zlib).
+inline QByteArray Comprimir_gzip(const QByteArray& contenido) {
+    z_stream flujo{};
+    if (deflateInit2(&flujo, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        qFatal("no se pudo comprimir");
+    QByteArray comprimido(int(deflateBound(&flujo, uLong(contenido.size()))), '\0');
+    flujo.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(contenido.constData()));
+    flujo.avail_in = uInt(contenido.size());
+    flujo.next_out = reinterpret_cast<Bytef*>(comprimido.data());
+    flujo.avail_out = uInt(comprimido.size());
+    if (deflate(&flujo, Z_FINISH) != Z_STREAM_END) qFatal("no se pudo comprimir");
+    comprimido.resize(qsizetype(flujo.total_out));
+    deflateEnd(&flujo);
+    return comprimido;
 }
 
 // Escribe un fichero de origen de una vez, o detiene la prueba si no puede.
