@@ -22,6 +22,36 @@ void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& de
                    .arg(destino.ruta));
 }
 
+// Lo mismo que Lector_origen::Copiar_campos, campo a campo, con cada campo igual a
+// `cabecera.marca_nula` cambiado por `cabecera.sustituto_nulo`. Sólo para los orígenes que marcan
+// así sus celdas sin datos («*» en una rejilla GRASS); los demás van por Copiar_campos, que no
+// mira los campos.
+qint64 Copiar_sustituyendo(Lector_origen& origen, Escritor_destino& destino, qint64 k,
+                           bool espacio_delante, const Cabecera_destino& cabecera) {
+    qint64 copiados = 0;
+    QByteArray campo;
+    while (copiados < k) {
+        campo.clear();
+        if (!origen.Siguiente_campo([&](const char* d, qsizetype n) { campo.append(d, n); })) {
+            if (origen.Al_final()) break;
+            continue;
+        }
+        // Un valor de la rejilla igual al valor sin datos que se eligió dejaría de ser un dato.
+        if (cabecera.sustituto_elegido && campo == cabecera.sustituto_nulo)
+            Fallar(QStringLiteral("La línea %1 de «%2» tiene el valor %3, que es el que se escribe "
+                                  "como valor sin datos porque la cabecera no tiene línea null:. "
+                                  "Añada a la cabecera una línea null: con un valor que no sea "
+                                  "ningún dato.")
+                       .arg(origen.Linea())
+                       .arg(origen.Ruta(), QLatin1String(campo)));
+        if (espacio_delante || copiados > 0) destino.Anadir(' ');
+        const QByteArray& texto = campo == cabecera.marca_nula ? cabecera.sustituto_nulo : campo;
+        destino.Anadir(texto.constData(), texto.size());
+        ++copiados;
+    }
+    return copiados;
+}
+
 // La conversión desde que se resuelve el destino (con `resolver`), tras Indicar_inicio.
 Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
                              Lector_origen& origen,
@@ -78,7 +108,10 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
             --filas_restantes;
             const qint64 inicio_fila = destino.Posicion();
             for (qint32 c = 0; c < C;) {
-                c += static_cast<qint32>(origen.Copiar_campos(destino, C - c, c > 0));
+                c += static_cast<qint32>(
+                    cabecera.marca_nula.isEmpty()
+                        ? origen.Copiar_campos(destino, C - c, c > 0)
+                        : Copiar_sustituyendo(origen, destino, C - c, c > 0, cabecera));
                 if (c < C && origen.Al_final()) {
                     // Fila a medias: no se escribe y sus valores cuentan como descartados.
                     destino.Retroceder(inicio_fila);

@@ -41,6 +41,7 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
     Datos_cabecera datos;
     Extremos e;
     qint32 n = 1;
+    qint32 linea_columnas = 0, linea_filas = 0;  // las que dieron cada cuenta
     // La primera línea que empieza por un número seguido de un tabulador: una línea de valores
     // separados por tabuladores, que se leen como un solo campo que no es un número.
     qint32 linea_tabuladores = 0;
@@ -64,12 +65,39 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         // sólo se sigue leyendo la línea si no es de valores: una rejilla entera en una sola
         // línea no se recorre.
         bool queda_linea = false;
-        if (n <= 2) {
+        if (n <= 2)
             origen.Leer_extremos(e);
-            if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
-            if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
-        } else {
+        else
             queda_linea = origen.Leer_primero(e);
+        // Una línea que empieza por ncols o nrows (o cols: o rows:) da esa cuenta, esté donde
+        // esté; las líneas 1 y 2 sin clave la dan por su posición.
+        const Clave_cuenta clave = e.primero_largo ? Clave_cuenta() : Reconocer_cuenta(e.primero);
+        using Tipo = Clave_cuenta::Tipo;
+        Tipo cuenta = clave.tipo;
+        if (cuenta == Tipo::Ninguna && n <= 2) cuenta = n == 1 ? Tipo::Columnas : Tipo::Filas;
+        if (cuenta == Tipo::Columnas || cuenta == Tipo::Filas) {
+            if (queda_linea) {
+                Extremos resto;
+                origen.Leer_extremos(resto);
+                e.ultimo = std::move(resto.ultimo);
+                e.ultimo_largo = resto.ultimo_largo;
+                queda_linea = false;
+            }
+            const bool pegado =
+                !clave.pegado.empty() && (n > 2 ? e.ultimo.empty() : e.primero == e.ultimo);
+            const std::string_view valor = pegado ? clave.pegado : std::string_view(e.ultimo);
+            const bool columnas = cuenta == Tipo::Columnas;
+            qint32& linea_cuenta = columnas ? linea_columnas : linea_filas;
+            if (linea_cuenta != 0)
+                Fallar(QStringLiteral("Las líneas %1 y %2 de «%3» dan las dos el número de %4; "
+                                      "sólo puede haber una.")
+                           .arg(linea_cuenta)
+                           .arg(n)
+                           .arg(Ruta_origen,
+                                columnas ? QStringLiteral("columnas") : QStringLiteral("filas")));
+            linea_cuenta = n;
+            (columnas ? datos.columnas : datos.filas) = Leer_cuenta(
+                origen, n, valor, e.ultimo_largo && !pegado, columnas ? "columnas" : "filas");
         }
         if (n == Maximo_contador)
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
