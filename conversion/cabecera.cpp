@@ -130,6 +130,7 @@ Clave_cuenta Reconocer_cuenta(std::string_view primero) {
     const auto k = Reconocer(primero);
     if (!k) return r;
     r.pegado = k->pegado;
+    r.grass = Es_grass(k->clave.hueco);
     if (k->clave.hueco == Columnas || k->clave.hueco == Columnas_grass)
         r.tipo = Clave_cuenta::Tipo::Columnas;
     else if (k->clave.hueco == Filas || k->clave.hueco == Filas_grass)

@@ -62,6 +62,7 @@ Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap);
 struct Clave_cuenta {
     enum class Tipo { Ninguna, Columnas, Filas, Otra } tipo = Tipo::Ninguna;
     std::string_view pegado;
+    bool grass = false;  // una clave GRASS: «*» abre los valores como un número
 };
 Clave_cuenta Reconocer_cuenta(std::string_view primero);
 

@@ -42,6 +42,7 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
     Extremos e;
     qint32 n = 1;
     qint32 linea_columnas = 0, linea_filas = 0;  // las que dieron cada cuenta
+    bool grass = false;                          // si alguna línea lleva una clave GRASS
     // La primera línea que empieza por un número seguido de un tabulador: una línea de valores
     // separados por tabuladores, que se leen como un solo campo que no es un número.
     qint32 linea_tabuladores = 0;
@@ -75,6 +76,7 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         using Tipo = Clave_cuenta::Tipo;
         Tipo cuenta = clave.tipo;
         if (cuenta == Tipo::Ninguna && n <= 2) cuenta = n == 1 ? Tipo::Columnas : Tipo::Filas;
+        grass = grass || clave.grass;
         if (cuenta == Tipo::Columnas || cuenta == Tipo::Filas) {
             if (queda_linea) {
                 Extremos resto;
@@ -107,6 +109,8 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
                        .arg(tabuladores()));
         ++n;
         if (!e.primero_largo && Es_numero(QByteArrayView(e.primero))) break;
+        // En una rejilla GRASS, una celda sin datos es «*»: también abre los valores.
+        if (grass && e.primero == "*") break;
         if (linea_tabuladores == 0) {
             const QByteArrayView campo(e.primero);
             qsizetype inicio = 0;

@@ -55,7 +55,7 @@ class Explorar_test : public QObject {
             << QByteArray("NROWS 55\ncellsize 30.0\nxllcorner 0.0\nNcols 76\nyllcorner 0\n1\n") << 5
             << 76 << 55;
         QTest::newRow("GRASS")
-            << QByteArray("north: 10\nsouth: 0\neast: 20\nwest: 0\nrows: 2\ncols:3\n1 * 3\n") << 6
+            << QByteArray("north: 10\nsouth: 0\neast: 20\nwest: 0\nrows: 2\ncols:3\n* 2 3\n") << 6
             << 3 << 2;
         QTest::newRow("no lee los valores")
             << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
