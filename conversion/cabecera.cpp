@@ -114,13 +114,17 @@ struct Entrada {
 // Verdadero si escribir `v.cortado` en vez de `v.origen` no cambia el número en `tolerancia` o
 // más. Un origen que no es un número no se puede medir, y se corta como siempre; un corte que
 // deja de ser un número («258.5e3» da «258.5e») no es inofensivo.
-bool Corte_inofensivo(const Entrada& v, std::optional<double> tolerancia) {
+// Con `a_lo_largo` columnas o filas, el cambio sumado a lo largo de ellas tiene que quedarse
+// también por debajo de una centésima de `celda`.
+bool Corte_inofensivo(const Entrada& v, std::optional<double> tolerancia, double a_lo_largo = 0,
+                      double celda = 0) {
     const auto origen = Valor_llano(v.origen);
     if (!origen) return true;
     const auto cortado = Valor_llano(v.cortado);
     if (!cortado) return false;
     const double cambio = std::abs(*cortado - *origen);
-    return cambio == 0 || (tolerancia && cambio < *tolerancia);
+    return cambio == 0 || (tolerancia && cambio < *tolerancia &&
+                           (a_lo_largo == 0 || cambio * a_lo_largo < celda / 100));
 }
 
 }  // namespace
@@ -387,8 +391,8 @@ Cabecera_destino Leer_cabecera(Lector_origen& origen, qint32 Int_filesCap) {
     const auto corte_celda = [&](Hueco hueco, std::optional<double> c, double a_lo_largo) {
         const Entrada& v = h[hueco];
         std::optional<double> tolerancia;
-        if (c) tolerancia = std::min(*c / 1000, a_lo_largo > 0 ? *c / 100 / a_lo_largo : *c);
-        return Corte_inofensivo(v, tolerancia) ? v.cortado : v.origen;
+        if (c) tolerancia = *c / 1000;
+        return Corte_inofensivo(v, tolerancia, a_lo_largo, c.value_or(0)) ? v.cortado : v.origen;
     };
     const auto escrito = [&](Hueco hueco) -> QByteArray {
         const Entrada& v = h[hueco];

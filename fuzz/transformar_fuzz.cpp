@@ -4,7 +4,7 @@
 // Entrada: un byte para el número de líneas de cabecera, uno para cada cuenta del diálogo, uno
 // de opciones (si ya hay un destino, y en qué llamada de progreso se lanza una excepción para
 // detener la conversión) y el fichero de origen. Propiedades, frente al modelo (fuzz/modelo.h):
-// - si el modelo termina, la conversión escribe exactamente el mismo destino (seis líneas de
+// - si el modelo termina, la conversión escribe exactamente el mismo destino (la cabecera
 //   cabecera y filas de tantos valores como columnas diga la cabecera, cada valor un campo del
 //   origen en su orden), con el mismo resumen y las mismas fracciones de progreso, entre un
 //   Indicar_inicio y un Indicar_fin;

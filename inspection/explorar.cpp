@@ -81,12 +81,16 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
             if (queda_linea) {
                 Extremos resto;
                 origen.Leer_extremos(resto);
-                e.ultimo = std::move(resto.ultimo);
-                e.ultimo_largo = resto.ultimo_largo;
+                // Sin nada más en la línea, el último campo es el primero.
+                if (!resto.ultimo.empty() || resto.ultimo_largo) {
+                    e.ultimo = std::move(resto.ultimo);
+                    e.ultimo_largo = resto.ultimo_largo;
+                } else {
+                    e.ultimo = e.primero;
+                }
                 queda_linea = false;
             }
-            const bool pegado =
-                !clave.pegado.empty() && (n > 2 ? e.ultimo.empty() : e.primero == e.ultimo);
+            const bool pegado = !clave.pegado.empty() && e.primero == e.ultimo;
             const std::string_view valor = pegado ? clave.pegado : std::string_view(e.ultimo);
             const bool columnas = cuenta == Tipo::Columnas;
             qint32& linea_cuenta = columnas ? linea_columnas : linea_filas;
