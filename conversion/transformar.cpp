@@ -26,8 +26,9 @@ void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& de
 // `cabecera.marca_nula` cambiado por `cabecera.sustituto_nulo`. Sólo para los orígenes que marcan
 // así sus celdas sin datos («*» en una rejilla GRASS); los demás van por Copiar_campos, que no
 // mira los campos.
-qint64 Copiar_sustituyendo(Lector_origen& origen, Escritor_destino& destino, qint64 k,
-                           bool espacio_delante, const Cabecera_destino& cabecera) {
+[[gnu::noinline]] qint64 Copiar_sustituyendo(Lector_origen& origen, Escritor_destino& destino,
+                                             qint64 k, bool espacio_delante,
+                                             const Cabecera_destino& cabecera) {
     qint64 copiados = 0;
     QByteArray campo;
     while (copiados < k) {
@@ -79,6 +80,8 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
                    .arg(Lng_Soncolumn)
                    .arg(Lng_Sonfila));
 
+    // Sólo los orígenes que marcan de otra forma sus celdas sin datos miran cada campo.
+    const bool sustituir = !cabecera.marca_nula.isEmpty();
     const qint32 C = cabecera.columnas;
     const qint32 R = cabecera.filas;
     Resumen_conversion resumen;
@@ -108,10 +111,11 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
             --filas_restantes;
             const qint64 inicio_fila = destino.Posicion();
             for (qint32 c = 0; c < C;) {
-                c += static_cast<qint32>(
-                    cabecera.marca_nula.isEmpty()
-                        ? origen.Copiar_campos(destino, C - c, c > 0)
-                        : Copiar_sustituyendo(origen, destino, C - c, c > 0, cabecera));
+                if (!sustituir) [[likely]]
+                    c += static_cast<qint32>(origen.Copiar_campos(destino, C - c, c > 0));
+                else
+                    c += static_cast<qint32>(
+                        Copiar_sustituyendo(origen, destino, C - c, c > 0, cabecera));
                 if (c < C && origen.Al_final()) {
                     // Fila a medias: no se escribe y sus valores cuentan como descartados.
                     destino.Retroceder(inicio_fila);
