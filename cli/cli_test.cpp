@@ -41,11 +41,24 @@ class Cli_test : public QObject {
         QTest::newRow("fila por línea, dos comentarios")
             << "fila_por_linea.dtm" << QByteArray("8 37 29\n");
         QTest::newRow("líneas irregulares") << "irregular.grd" << QByteArray("6 31 19\n");
+        // Sin muestra, el origen es el texto de esperado tras su primera línea.
+        QTest::newRow("claves en otro orden")
+            << "" << QByteArray("5 76 55\nNROWS 55\nxllcorner 0\nNCOLS 76\nyllcorner 0\ndx 1\n1\n");
+        QTest::newRow("GRASS")
+            << ""
+            << QByteArray("6 3 2\nnorth: 2\nsouth: 0\neast: 3\nwest: 0\nrows: 2\ncols: 3\n*\n");
     }
     void explorar() {
         QFETCH(QString, muestra);
         QFETCH(QByteArray, esperado);
-        const Resultado r = Lanzar({"--explorar", Muestras() + "/" + muestra});
+        QTemporaryDir tmp;
+        if (muestra.isEmpty()) {
+            const qsizetype fin = esperado.indexOf('\n') + 1;
+            QVERIFY(Escribir(tmp.filePath("origen.asc"), esperado.sliced(fin)));
+            esperado.truncate(fin);
+        }
+        const Resultado r = Lanzar({"--explorar", muestra.isEmpty() ? tmp.filePath("origen.asc")
+                                                                    : Muestras() + "/" + muestra});
         QCOMPARE(r.errores, QByteArray());
         QCOMPARE(r.codigo, 0);
         QCOMPARE(r.salida, esperado);
@@ -82,6 +95,11 @@ class Cli_test : public QObject {
         QTest::newRow("cuadra") << Cabecera_3x2 + "1 2 3 4 5 6\n"
                                 << QStringList() << QByteArray("1 2 3\r\n4 5 6\r\n")
                                 << QByteArray();
+        QTest::newRow("claves en otro orden")
+            << QByteArray(
+                   "NROWS 2\nNCOLS 3\nxllcorner 258.000\nyllcorner 448.500\n"
+                   "cellsize 15.000\nnodata_value -999.000\n1 2 3 4 5 6\n")
+            << QStringList() << QByteArray("1 2 3\r\n4 5 6\r\n") << QByteArray();
         QTest::newRow("sobran valores al final del bloque")
             << Cabecera_3x2 + "1 2 3 4 5 6 7 8\n"
             << QStringList() << QByteArray("1 2 3\r\n4 5 6\r\n")

@@ -32,6 +32,27 @@ QList<QByteArray> Valores_origen(const QString& ruta, int cabecera) {
     return f.readAll().simplified().split(' ');
 }
 
+// Lo que gdalinfo dice de la rejilla: tamaño, origen, tamaño de celda y valor sin datos.
+QStringList Geometria(const QString& ruta) {
+    const QString info = QString::fromUtf8(Salida("gdalinfo", {ruta}));
+    QStringList lineas;
+    for (const char* patron :
+         {R"(^Size is .*$)", R"(^Origin = .*$)", R"(^Pixel Size = .*$)", R"(NoData Value=.*$)"})
+        lineas << QRegularExpression(patron, QRegularExpression::MultilineOption)
+                      .match(info)
+                      .captured();
+    return lineas;
+}
+
+// Los valores de cada celda como los lee gdal, fila a fila desde arriba.
+QList<QByteArray> Celdas(const QString& ruta) {
+    QList<QByteArray> valores;
+    for (const QByteArray& xyz :
+         Salida("gdal_translate", {"-q", "-of", "XYZ", ruta, "/vsistdout/"}).trimmed().split('\n'))
+        valores << xyz.split(' ').value(2);
+    return valores;
+}
+
 }  // namespace
 
 class Gdal_test : public QObject {
@@ -55,17 +76,16 @@ class Gdal_test : public QObject {
         QTest::addColumn<bool>("tabuladores");  // la muestra con tabuladores y CRLF
         QTest::addColumn<bool>("comprimido");   // el origen es la muestra comprimida con gzip
         // La cabecera escrita corta a dos decimales: «1000.255» queda en 1000.25.
-        QTest::newRow("zona1.asc") << "zona1.asc" << 6 << 401 << 301 << 258.0
-                                   << 448.5 + 301 * 15.0 << 15.0 << false << false;
+        QTest::newRow("zona1.asc") << "zona1.asc" << 6 << 401 << 301 << 258.0 << 448.5 + 301 * 15.0
+                                   << 15.0 << false << false;
         QTest::newRow("zona1.asc.gz") << "zona1.asc" << 6 << 401 << 301 << 258.0
                                       << 448.5 + 301 * 15.0 << 15.0 << false << true;
         QTest::newRow("uno_por_linea.txt") << "uno_por_linea.txt" << 6 << 23 << 17 << 431250.0
                                            << 4581200.0 + 17 * 5.0 << 5.0 << false << false;
         QTest::newRow("fila_por_linea.dtm") << "fila_por_linea.dtm" << 8 << 37 << 29 << 1000.25
                                             << 2000.5 + 29 * 2.5 << 2.5 << false << false;
-        QTest::newRow("irregular.grd")
-            << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << false
-            << false;
+        QTest::newRow("irregular.grd") << "irregular.grd" << 6 << 31 << 19 << 500.0
+                                       << 750.0 + 19 * 10.0 << 10.0 << false << false;
         QTest::newRow("irregular.grd con tabuladores y CRLF")
             << "irregular.grd" << 6 << 31 << 19 << 500.0 << 750.0 + 19 * 10.0 << 10.0 << true
             << false;
@@ -144,6 +164,82 @@ class Gdal_test : public QObject {
                         .arg(i % columnas + 1)
                         .arg(QString::fromLatin1(xyz[2]), QString::fromLatin1(valores[i]))));
             }
+        }
+    }
+
+    // Cada forma de cabecera da la misma rejilla que gdal lee en el origen: tamaño, origen,
+    // celda, valor sin datos y cada valor. En una rejilla GRASS, «*» es una celda sin datos.
+    void lee_lo_mismo_que_el_origen_data() {
+        QTest::addColumn<QByteArray>("origen");
+        QTest::addColumn<QString>("error");  // vacío si la conversión debe terminar
+        const QByteArray valores = "1 2 3\n4 -9999 6.5\n";
+        QTest::newRow("claves en otro orden")
+            << "NROWS 2\ncellsize 30.0\nxllcorner 100.0\nNCOLS 3\nyllcorner 200.0\n"
+               "NODATA_value -9999\n" +
+                   valores
+            << QString();
+        QTest::newRow("sin nodata_value")
+            << "nrows 2\nncols 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + valores << QString();
+        QTest::newRow("sin yllcorner: se rechaza")
+            << "nCols 3\nnRows 2\nxllcorner 0.00\ncellsize 1\nnodata_value 9999.00\n" + valores
+            << "le falta la línea de yllcorner";
+        QTest::newRow("centros") << "ncols 3\nnrows 2\nxllcenter 3.5\nyllcenter 3.5\ncellsize 1\n"
+                                    "nodata_value -9999\n" +
+                                        valores
+                                 << QString();
+        QTest::newRow("dx y dy") << "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ndx 2.5\ndy 1.25\n"
+                                    "NODATA_value -9999\n" +
+                                        valores
+                                 << QString();
+        QTest::newRow("GRASS con *")
+            << QByteArray(
+                   "north: 20\nsouth: 0\neast: 30\nwest: 0\nrows: 2\ncols: 3\n"
+                   "1 * 3\n4 5.5 *\n")
+            << QString();
+        QTest::newRow("GRASS con null: y type:")
+            << QByteArray(
+                   "north: 4928010\nsouth: 4913700\neast: 609000\nwest: 589980\n"
+                   "rows: 2\ncols: 3\nnull: -9999\ntype: int\n1 * 3\n-9999 5 6\n")
+            << QString();
+        QByteArray ancha =
+            "ncols 1000\nnrows 1\nxllcorner 0\nyllcorner 0\n"
+            "cellsize 10.236696404107\n";
+        for (int i = 0; i < 1000; ++i) ancha += QByteArray::number(i) + ' ';
+        QTest::newRow("celda que no se puede cortar a lo ancho") << ancha << QString();
+    }
+    void lee_lo_mismo_que_el_origen() {
+        QFETCH(QByteArray, origen);
+        QFETCH(QString, error);
+        QTemporaryDir tmp;
+        const QString ruta = tmp.filePath("origen.asc");
+        const QString destino = tmp.filePath("destino.asc");
+        tesmalo::Escribir_fichero_prueba(ruta, origen);
+        QProcess cli;
+        cli.start(TESMALO_CLI, {"-q", ruta, destino});
+        QVERIFY(cli.waitForFinished(60000));
+        const QString mensaje = QString::fromUtf8(cli.readAllStandardError());
+        if (!error.isEmpty()) {
+            QCOMPARE(cli.exitCode(), 1);
+            QVERIFY2(mensaje.contains(error), qPrintable(mensaje));
+            QVERIFY(!QFile::exists(destino));
+            return;
+        }
+        QCOMPARE(mensaje, QString());
+        QCOMPARE(cli.exitCode(), 0);
+
+        const QStringList antes = Geometria(ruta), despues = Geometria(destino);
+        QVERIFY2(!despues[0].isEmpty(), qPrintable(despues.join('\n')));
+        const bool grass = origen.startsWith("north:");
+        // gdal no ve el «*» de GRASS como celda sin datos, y sin null: no hay valor sin datos.
+        QCOMPARE(despues.first(3), antes.first(3));
+        if (!antes[3].isEmpty() || !grass) QCOMPARE(despues[3], antes[3]);
+        const QList<QByteArray> leidos = Celdas(ruta), escritos = Celdas(destino);
+        QCOMPARE(escritos.size(), leidos.size());
+        const QList<QByteArray> textos = origen.simplified().split(' ');
+        const QByteArray sin_datos = despues[3].section('=', 1).toLatin1();
+        for (qsizetype i = 0; i < escritos.size(); ++i) {
+            const bool nula = grass && textos[textos.size() - escritos.size() + i] == "*";
+            QCOMPARE(escritos[i].toFloat(), (nula ? sin_datos : leidos[i]).toFloat());
         }
     }
 };

@@ -42,9 +42,9 @@ class Cabecera_test : public QObject {
         QTest::addColumn<QByteArray>("siguiente");  // primer campo de la línea que sigue
         QTest::newRow("ejemplo") << Ejemplo + "1 2" << 6 << Ejemplo_destino << 401 << 301
                                  << QByteArray("1");
-        QTest::newRow("las claves no se miran")
+        QTest::newRow("otras palabras no se miran")
             << QByteArray("401\nfilas 301\nxllcenter 258.5\ny 1.\nc 1.2.3\nnd -999.000\n") << 6
-            << Lineas{"ncols         401", "nrows         301", "xllcorner     258.5",
+            << Lineas{"ncols         401", "nrows         301", "xllcenter     258.5",
                       "yllcorner     1.",  "cellsize      1.2", "nodata_value  -999"}
             << 401 << 301 << QByteArray();
         QTest::newRow("se corta, no se redondea")
@@ -66,6 +66,51 @@ class Cabecera_test : public QObject {
             << QByteArray("ncols 400.5\nnrows 3,5\n") << 2
             << Lineas{"ncols         400.5", "nrows         3,5", "", "", "", ""} << 400 << 4
             << QByteArray();
+        QTest::newRow("claves en otro orden, sin nodata_value")
+            << QByteArray("nrows 200\ncellsize 30.0\nxllcorner 0.0\nNCOLS 100\nyllcorner 0.0\n1")
+            << 5
+            << Lineas{"ncols         100", "nrows         200", "xllcorner     0.0",
+                      "yllcorner     0.0", "cellsize      30.0"}
+            << 100 << 200 << QByteArray("1");
+        QTest::newRow("centros")
+            << QByteArray("ncols 3\nnrows 2\nxllcenter 3.5\nyllcenter 3.505\ncellsize 1\n") << 5
+            << Lineas{"ncols         3", "nrows         2", "xllcenter     3.5",
+                      "yllcenter     3.50", "cellsize      1"}
+            << 3 << 2 << QByteArray();
+        QTest::newRow("celdas no cuadradas: dx y dy; iguales, cellsize")
+            << QByteArray(
+                   "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ndx 10.236696404107\n"
+                   "dy 10.044151671497\nNODATA_value -9999\nDX 5.0\ndy 5\n")
+            << 7 << Lineas{"ncols         2",    "nrows         2",     "xllcorner     0",
+                           "yllcorner     0",    "dx            10.23", "dy            10.04",
+                           "nodata_value  -9999"}
+            << 2 << 2 << QByteArray("DX");
+        QTest::newRow("GRASS: sin null:, con type:")
+            << QByteArray(
+                   "north: 10.5\nsouth: 0.5\neast: 20\nWEST: 0\nrows: 2\ncols:2\n"
+                   "type: int\nmultiplier: 1\n")
+            << 8 << Lineas{"ncols         2",          "nrows         2",  "xllcorner     0",
+                           "yllcorner     0.5",        "dx            10", "dy            5",
+                           "nodata_value  -2147483648"}
+            << 2 << 2 << QByteArray();
+        QTest::newRow("GRASS: con null:, celda cuadrada")
+            << QByteArray(
+                   "north: 4\nsouth: 0\neast: 6\nwest: 0\nrows: 2\ncols: 3\n"
+                   "null: -9999.0\n")
+            << 7 << Lineas{"ncols         3", "nrows         2", "xllcorner     0",
+                           "yllcorner     0", "cellsize      2", "nodata_value  -9999"}
+            << 3 << 2 << QByteArray();
+        QTest::newRow("celda cortada a lo largo de 100000 columnas: como en el origen")
+            << QByteArray(
+                   "ncols 100000\nnrows 2\nxllcorner 0.0\nyllcorner 0.0\n"
+                   "cellsize 10.236696404107\nnodata_value -9999\n")
+            << 6 << Lineas{"ncols         100000",
+                           "nrows         2",
+                           "xllcorner     0.0",
+                           "yllcorner     0.0",
+                           "cellsize      10.236696404107",
+                           "nodata_value  -9999"}
+            << 100000 << 2 << QByteArray();
         QTest::newRow("sexta línea vacía")
             << QByteArray("1\n2\nx 1.5\ny 2.5\nc 3.5\n\n") << 6
             << Lineas{"ncols         1",   "nrows         2",   "xllcorner     1.5",
@@ -171,6 +216,17 @@ class Cabecera_test : public QObject {
         QTest::newRow("vacío") << QByteArray() << 1 << "se acaba en la línea 0";
         QTest::newRow("más de 32766 líneas")
             << QByteArray("1\n") << 32767 << "no puede pasar de 32766";
+        QTest::newRow("la misma clave dos veces")
+            << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nNcols 4\n") << 4
+            << "Las líneas 1 y 4 de «%1» dan las dos ncols";
+        QTest::newRow("con claves, falta yllcorner")
+            << QByteArray("nCols 2\nnRows 4\nxllcorner 0.00\ncellsize 1\nnodata_value 9999.00\n")
+            << 5 << "A la cabecera de «%1» le falta la línea de yllcorner";
+        QTest::newRow("GRASS: multiplier: que no es 1")
+            << QByteArray(
+                   "north: 1\nsouth: 0\neast: 1\nwest: 0\nrows: 1\ncols: 1\n"
+                   "multiplier: 0.1\n")
+            << 7 << "La línea 7 de «%1» pide multiplicar los valores por «0.1»";
         QTest::newRow("valor enorme en la línea 6")
             << QByteArray("1\n2\nx 1.0\ny 1.0\nc 1.0\nnd ") + QByteArray(100000, '9') << 6
             << "demasiado largo";

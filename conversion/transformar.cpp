@@ -80,6 +80,37 @@ void Comprobar_distintos(const Lector_origen& origen, const Destino_resuelto& de
                                 "filas."));
 }
 
+// Lo mismo que Lector_origen::Copiar_campos, campo a campo, con cada campo igual a
+// `cabecera.marca_nula` cambiado por `cabecera.sustituto_nulo`. Sólo para los orígenes que marcan
+// así sus celdas sin datos («*» en una rejilla GRASS); los demás van por Copiar_campos, que no
+// mira los campos.
+[[gnu::noinline]] qint64 Copiar_sustituyendo(Lector_origen& origen, Escritor_destino& destino,
+                                             qint64 k, bool espacio_delante,
+                                             const Cabecera_destino& cabecera) {
+    qint64 copiados = 0;
+    QByteArray campo;
+    while (copiados < k) {
+        campo.clear();
+        if (!origen.Siguiente_campo([&](const char* d, qsizetype n) { campo.append(d, n); })) {
+            if (origen.Al_final()) break;
+            continue;
+        }
+        // Un valor de la rejilla igual al valor sin datos que se eligió dejaría de ser un dato.
+        if (cabecera.sustituto_elegido && campo == cabecera.sustituto_nulo)
+            Fallar(QStringLiteral("La línea %1 de «%2» tiene el valor %3, que es el que se escribe "
+                                  "como valor sin datos porque la cabecera no tiene línea null:. "
+                                  "Añada a la cabecera una línea null: con un valor que no sea "
+                                  "ningún dato.")
+                       .arg(origen.Linea())
+                       .arg(origen.Ruta(), QLatin1String(campo)));
+        if (espacio_delante || copiados > 0) destino.Anadir(' ');
+        const QByteArray& texto = campo == cabecera.marca_nula ? cabecera.sustituto_nulo : campo;
+        destino.Anadir(texto.constData(), texto.size());
+        ++copiados;
+    }
+    return copiados;
+}
+
 // La conversión desde que se resuelve el destino (con `resolver`), tras Indicar_inicio.
 Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 Lng_Sonfila,
                              Lector_origen& origen,
@@ -107,6 +138,8 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
                    .arg(Lng_Soncolumn)
                    .arg(Lng_Sonfila));
 
+    // Sólo los orígenes que marcan de otra forma sus celdas sin datos miran cada campo.
+    const bool sustituir = !cabecera.marca_nula.isEmpty();
     const qint32 C = cabecera.columnas;
     const qint32 R = cabecera.filas;
     Resumen_conversion resumen;
@@ -140,7 +173,11 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
             const qint64 inicio_fila = destino.Posicion();
             for (qint32 c = 0; c < C;) {
                 const qint64 linea_antes = origen.Linea();
-                const qint64 copiados = origen.Copiar_campos(destino, C - c, c > 0);
+                qint64 copiados;
+                if (!sustituir) [[likely]]
+                    copiados = origen.Copiar_campos(destino, C - c, c > 0);
+                else
+                    copiados = Copiar_sustituyendo(origen, destino, C - c, c > 0, cabecera);
                 c += static_cast<qint32>(copiados);
                 if (c < C && origen.Al_final()) {
                     // El origen se acabó tras el último valor copiado: en su línea, si no pasó

@@ -96,6 +96,45 @@ class Transformar_test : public QObject {
         QTest::newRow("espacios de sobra")
             << QByteArray("  1    2 3   4\r\n5 6    ") << Lineas{"1 2 3", "4 5 6"} << 0ll;
     }
+    // El reparto en filas sigue a las claves de la cabecera, y en una rejilla GRASS «*» pasa a
+    // ser el valor sin datos escrito.
+    void cabecera_con_claves_data() {
+        QTest::addColumn<QByteArray>("origen");
+        QTest::addColumn<int>("cabecera");
+        QTest::addColumn<QByteArray>("destino");
+        QTest::newRow("claves en otro orden")
+            << QByteArray("nrows 2\ncellsize 1\nxllcorner 0\nncols 3\nyllcorner 0\n1 2 3 4\n5 6\n")
+            << 5
+            << QByteArray(
+                   "ncols         3\r\nnrows         2\r\nxllcorner     0\r\n"
+                   "yllcorner     0\r\ncellsize      1\r\n1 2 3\r\n4 5 6\r\n");
+        QTest::newRow("GRASS con null:")
+            << QByteArray(
+                   "north: 2\nsouth: 0\neast: 3\nwest: 0\nrows: 2\ncols: 3\nnull: -1\n"
+                   "1 * 3\n*\n-1 6\n")
+            << 7
+            << QByteArray(
+                   "ncols         3\r\nnrows         2\r\nxllcorner     0\r\n"
+                   "yllcorner     0\r\ncellsize      1\r\nnodata_value  -1\r\n"
+                   "1 -1 3\r\n-1 -1 6\r\n");
+        QTest::newRow("GRASS sin null:")
+            << QByteArray("north: 2\nsouth: 0\neast: 3\nwest: 0\nrows: 2\ncols: 3\n1 * 3 * 5 *")
+            << 6
+            << QByteArray(
+                   "ncols         3\r\nnrows         2\r\nxllcorner     0\r\n"
+                   "yllcorner     0\r\ncellsize      1\r\nnodata_value  -2147483648\r\n"
+                   "1 -2147483648 3\r\n-2147483648 5 -2147483648\r\n");
+    }
+    void cabecera_con_claves() {
+        QFETCH(QByteArray, origen);
+        QFETCH(int, cabecera);
+        QFETCH(QByteArray, destino);
+        Escribir(origen_, origen);
+        Registro registro;
+        Transfromar_cab(cabecera, 3, 2, origen_, destino_, registro.Operaciones());
+        QCOMPARE(Leer(destino_), destino);
+    }
+
     void reparto() {
         QFETCH(QByteArray, valores);
         QFETCH(Lineas, filas);
@@ -214,6 +253,12 @@ class Transformar_test : public QObject {
             << QByteArray("ncols x\n1\n") << 1 << 3 << 2 << "La línea 1 de";
         QTest::newRow("xllcorner que no es un número")
             << QByteArray("3\n2\nx258\n1\n") << 3 << 3 << 2 << "La línea 3 de";
+        QTest::newRow("GRASS sin null: con el valor elegido como sin datos")
+            << QByteArray(
+                   "north: 1\nsouth: 0\neast: 2\nwest: 0\nrows: 1\ncols: 2\n"
+                   "* -2147483648\n")
+            << 6 << 3 << 2
+            << "La línea 7 de «" + carpeta_.filePath("origen.asc") + "» tiene el valor -2147483648";
         QTest::newRow("ninguna columna con valores detrás")
             << QByteArray("ncols 0\nnrows 2\n1 2\n") << 2 << 3 << 2 << "al menos una";
         QTest::newRow("sin cabecera: cero columnas")

@@ -4,7 +4,10 @@
 #include <QLocale>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <map>
 #include <optional>
 
 #include "fields/numero.h"
@@ -41,6 +44,36 @@ bool Es_nan_o_inf(const std::string& texto) {
     if (t.size() < 5 || t.compare(0, 4, "nan(") != 0 || t.back() != ')') return false;
     return t.substr(4, t.size() - 5).find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") ==
            std::string::npos;
+}
+
+// La clave con que empieza una línea de cabecera: una de Esri (el campo entero, sin mirar
+// mayúsculas) o una de GRASS (lo que precede a los dos puntos, con lo que les sigue pegado).
+struct Clave_leida {
+    std::string nombre;  // en minúsculas; vacío si la línea no lleva clave
+    std::string pegado;
+    bool grass = false;
+};
+Clave_leida Clave_de(const std::string& campo) {
+    Clave_leida k;
+    if (campo.size() > Largo_maximo) return k;
+    std::string minusculas;
+    for (char c : campo) minusculas += (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+    for (const char* esri : {"ncols", "nrows", "xllcorner", "yllcorner", "xllcenter", "yllcenter",
+                             "cellsize", "dx", "dy", "nodata_value"})
+        if (minusculas == esri) {
+            k.nombre = esri;
+            return k;
+        }
+    const std::size_t p = minusculas.find(':');
+    if (p == std::string::npos) return k;
+    for (const char* g :
+         {"north", "south", "east", "west", "rows", "cols", "null", "type", "multiplier"})
+        if (minusculas.substr(0, p) == g) {
+            k.nombre = g;
+            k.pegado = campo.substr(p + 1);
+            k.grass = true;
+        }
+    return k;
 }
 
 }  // namespace
@@ -127,6 +160,8 @@ Exploracion Explorar(const std::vector<std::string>& lineas) {
         if (coma) return std::string("un número con coma decimal");
         return otro;
     };
+    int de_columnas = 0, de_filas = 0;  // la línea que dio cada cuenta
+    bool grass = false;
     for (std::size_t i = 0;; ++i) {
         if (i >= lineas.size()) {
             r.error = fallo("se acaba sin llegar a ninguna línea de valores");
@@ -135,13 +170,27 @@ Exploracion Explorar(const std::vector<std::string>& lineas) {
         const std::vector<std::string> F = Separar(lineas[i], ' ');
         mirar(F.front(), true);
         if (n <= 2) mirar(F.back(), false);
-        if (n <= 2) {
-            const auto cuenta = Entero(F.back());
+        const Clave_leida k = Clave_de(F.front());
+        grass = grass || k.grass;
+        std::string que = k.nombre == "ncols" || k.nombre == "cols"   ? "columnas"
+                          : k.nombre == "nrows" || k.nombre == "rows" ? "filas"
+                                                                      : "";
+        if (k.nombre.empty() && n <= 2) que = n == 1 ? "columnas" : "filas";
+        if (!que.empty()) {
+            int& de = que == "columnas" ? de_columnas : de_filas;
+            if (de != 0) {
+                r.error = "Las líneas " + std::to_string(de) + " y " + std::to_string(n) + " de «";
+                return r;
+            }
+            de = n;
+            const std::string valor =
+                !k.pegado.empty() && F.back() == F.front() ? k.pegado : F.back();
+            const auto cuenta = Entero(valor);
             if (!cuenta) {
                 r.error = fallo("La línea " + std::to_string(n) + " de");
                 return r;
             }
-            (n == 1 ? r.columnas : r.filas) = *cuenta;
+            (que == "columnas" ? r.columnas : r.filas) = *cuenta;
         }
         if (n == 32767) {
             r.error = fallo("demasiadas líneas");
@@ -150,6 +199,7 @@ Exploracion Explorar(const std::vector<std::string>& lineas) {
         ++n;
         const std::string& primero = F.front();
         if (primero.size() <= Largo_maximo && es_valor(primero)) break;
+        if (grass && primero == "*") break;
     }
     // Una cabecera con una línea de números con coma decimal: los valores empezarían antes.
     if (coma) {
@@ -162,69 +212,188 @@ Exploracion Explorar(const std::vector<std::string>& lineas) {
 
 Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap,
                      qint32 Lng_Soncolumn, qint32 Lng_Sonfila) {
-    static const std::array<std::string, 6> claves = {"ncols",     "nrows",    "xllcorner",
-                                                      "yllcorner", "cellsize", "nodata_value"};
+    static const std::array<std::string, 6> posicion = {"ncols",     "nrows",    "xllcorner",
+                                                        "yllcorner", "cellsize", "nodata_value"};
     Conversion r;
     r.fracciones.push_back(0.0);
     if (Int_filesCap > 32766) {
         r.error = "no puede pasar de 32766";
         return r;
     }
-    std::array<std::string, 6> textos;
-    std::array<std::string, 4> originales, cortados;  // líneas 3 a 6
-    std::array<bool, 4> leidos{};
+    // Lo que dio cada clave: su texto, su forma cortada, la línea y la clave tal como se escribe.
+    struct Dato {
+        std::string texto, cortado, clave;
+        qint32 linea = 0;
+    };
+    // Cada clave va a un sitio; los centros comparten el de las esquinas.
+    const auto sitio = [](const std::string& clave) -> std::string {
+        if (clave == "xllcenter") return "xllcorner";
+        if (clave == "yllcenter") return "yllcorner";
+        return clave;
+    };
+    std::map<std::string, Dato> d;
+    bool cada_una_en_su_sitio = true, grass = false;
+    qint32 primera_grass = 0;
+    const auto llano = [](const std::string& t) {
+        return Leer_numero(QByteArrayView(t.data(), qsizetype(t.size())), QLocale::c());
+    };
+    const auto es_numero = [](const std::string& t) {
+        return Es_numero(QByteArrayView(t.data(), qsizetype(t.size())));
+    };
     std::size_t j = 0;  // siguiente línea por leer
     for (qint32 n = 1; n <= Int_filesCap; ++n) {
         if (j >= lineas.size()) {
             r.error = "se acaba en la línea";
             return r;
         }
-        const std::string& linea = lineas[j++];
-        if (n > 6) continue;
-        const std::string V = Separar(linea, ' ').back();
-        if (V.size() > Largo_maximo) {
+        const std::vector<std::string> F = Separar(lineas[j++], ' ');
+        const Clave_leida k = Clave_de(F.front());
+        std::string clave = k.nombre;
+        if (!clave.empty()) {
+            if (n > 6 || clave != posicion[n - 1]) cada_una_en_su_sitio = false;
+            if (k.grass && !grass) {
+                grass = true;
+                primera_grass = n;
+            }
+        } else if (n <= 6) {
+            clave = posicion[n - 1];
+        } else {
+            continue;
+        }
+        const bool pegado = !k.pegado.empty() && F.back() == F.front();
+        const std::string V = pegado ? k.pegado : F.back();
+        if (!pegado && V.size() > Largo_maximo) {
             r.error = "es demasiado largo";
             return r;
         }
-        if (n <= 2) {
+        Dato& dato = d[sitio(clave)];
+        if (dato.linea != 0) {
+            r.error = "Las líneas " + std::to_string(dato.linea) + " y " + std::to_string(n);
+            return r;
+        }
+        dato = {V, V, clave, n};
+        if (clave == "ncols" || clave == "nrows" || clave == "cols" || clave == "rows") {
             const auto cuenta = Entero(V);
             if (!cuenta) {
                 r.error = "debe terminar en el número de";
                 return r;
             }
-            (n == 1 ? r.columnas_cabecera : r.filas_cabecera) = *cuenta;
-            textos[n - 1] = Linea_cabecera(claves[n - 1], V);
-        } else {
-            const bool numero = Es_numero(QByteArrayView(V.data(), qsizetype(V.size())));
-            const std::vector<std::string> P = Separar(V, '.');
-            std::string cortado;
-            if (n == 6)
-                cortado = P[0];
-            else if (P.size() >= 2)
-                cortado = P[0] + "." + P[1].substr(0, 2);
-            else if (numero)
-                cortado = V;
-            else {
+            if (clave == "ncols") r.columnas_cabecera = *cuenta;
+            if (clave == "nrows") r.filas_cabecera = *cuenta;
+        } else if (clave == "multiplier") {
+            if (llano(V) != 1.0) {
+                r.error = "pide multiplicar los valores";
+                return r;
+            }
+        } else if (clave != "type") {
+            const bool coordenada_grass =
+                clave == "north" || clave == "south" || clave == "east" || clave == "west";
+            if (coordenada_grass && !llano(V)) {
                 r.error = "debe terminar en un número (";
                 return r;
             }
-            originales[n - 3] = V;
-            cortados[n - 3] = cortado;
-            leidos[n - 3] = true;
+            const std::vector<std::string> P = Separar(V, '.');
+            if (clave == "nodata_value" || clave == "null")
+                dato.cortado = P[0];
+            else if (P.size() >= 2)
+                dato.cortado = P[0] + "." + P[1].substr(0, 2);
+            else if (!es_numero(V)) {
+                r.error = "debe terminar en un número (";
+                return r;
+            }
         }
     }
-    // El corte vale si el número no cambia, o si cambia menos que lo que admite cada línea
-    // (esquinas: una centésima de celda; celda: una milésima de sí misma; sin datos: nada).
-    // Un original que no es un número con punto decimal se corta siempre.
-    const auto llano = [](const std::string& t) {
-        return Leer_numero(QByteArrayView(t.data(), qsizetype(t.size())), QLocale::c());
+
+    const auto hay = [&](const std::string& s) { return d.count(s) && d[s].linea != 0; };
+    const auto falta = [&](const char* que) {
+        r.error = std::string("le falta la línea de ") + que;
+        return r;
     };
-    std::optional<double> celda;
-    if (leidos[2]) celda = llano(originales[2]);
-    for (int k = 0; k < 4; ++k) {
-        if (!leidos[k]) continue;
-        const auto o = llano(originales[k]);
-        const auto c = llano(cortados[k]);
+    std::string sustituto_elegido;
+    if (grass) {
+        for (const std::string& esri :
+             {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize", "dx", "dy", "nodata_value"})
+            if (hay(esri)) {
+                r.error = "no es una línea de cabecera GRASS";
+                return r;
+            }
+        for (const char* g : {"north:", "south:", "east:", "west:", "rows:", "cols:"})
+            if (!hay(std::string(g, std::strlen(g) - 1))) return falta(g);
+        const qint32 C = *Entero(d["cols"].texto), R = *Entero(d["rows"].texto);
+        if (C < 1 || R < 1) {
+            r.error = "al menos una de cada";
+            return r;
+        }
+        r.columnas_cabecera = C;
+        r.filas_cabecera = R;
+        const double dx = (*llano(d["east"].texto) - *llano(d["west"].texto)) / C;
+        const double dy = (*llano(d["north"].texto) - *llano(d["south"].texto)) / R;
+        d["ncols"] = {d["cols"].texto, d["cols"].texto, "ncols", 1};
+        d["nrows"] = {d["rows"].texto, d["rows"].texto, "nrows", 1};
+        d["xllcorner"] = d["west"];
+        d["xllcorner"].clave = "xllcorner";
+        d["yllcorner"] = d["south"];
+        d["yllcorner"].clave = "yllcorner";
+        const auto tamano = [&](const char* clave, double v) {
+            char texto[64];
+            const std::string t(texto, std::to_chars(texto, texto + 64, v).ptr);
+            const std::vector<std::string> P = Separar(t, '.');
+            d[clave] = {t, P.size() >= 2 ? P[0] + "." + P[1].substr(0, 2) : t, clave, 1};
+        };
+        if (dx == dy) {
+            tamano("cellsize", dx);
+        } else {
+            tamano("dx", dx);
+            tamano("dy", dy);
+        }
+        if (hay("null")) {
+            d["nodata_value"] = d["null"];
+        } else {
+            d["nodata_value"] = {"-2147483648", "-2147483648", "", 1};
+            sustituto_elegido = "-2147483648";
+        }
+        d["nodata_value"].clave = "nodata_value";
+        (void)primera_grass;
+        cada_una_en_su_sitio = false;
+    } else if (!cada_una_en_su_sitio) {
+        if (!hay("ncols")) return falta("ncols");
+        if (!hay("nrows")) return falta("nrows");
+        if (!hay("xllcorner")) return falta("xllcorner");
+        if (!hay("yllcorner")) return falta("yllcorner");
+        if (hay("cellsize") && (hay("dx") || hay("dy"))) {
+            r.error = "dan las dos el tamaño de celda";
+            return r;
+        }
+        if (!hay("cellsize")) {
+            if (!hay("dx") && !hay("dy")) return falta("cellsize");
+            if (!hay("dx")) return falta("dx");
+            if (!hay("dy")) return falta("dy");
+            const auto dx = llano(d["dx"].texto), dy = llano(d["dy"].texto);
+            if (dx && dy && *dx == *dy) {
+                d["cellsize"] = d["dx"];
+                d["cellsize"].clave = "cellsize";
+                d.erase("dx");
+                d.erase("dy");
+            }
+        }
+    }
+
+    // El corte vale si el número no cambia, o si cambia menos de lo que admite cada clave:
+    // esquinas y centros, una centésima de su celda; la celda, una milésima de sí misma y, por
+    // el número de columnas (dx) o de filas (dy), o de las dos (cellsize), una centésima; sin
+    // datos, nada. Un texto que no es un número con punto decimal se corta siempre.
+    const auto celda_de = [&](const char* eje) -> std::optional<double> {
+        const std::string s = hay("cellsize") ? "cellsize" : eje;
+        if (!hay(s)) return std::nullopt;
+        const auto v = llano(d[s].texto);
+        if (!v) return std::nullopt;
+        return std::fabs(*v);
+    };
+    const double columnas = std::fabs(double(r.columnas_cabecera)),
+                 filas = std::fabs(double(r.filas_cabecera));
+    const auto escrito = [&](const std::string& s) {
+        const Dato& v = d[s];
+        const auto o = llano(v.texto), c = llano(v.cortado);
         bool vale;
         if (!o)
             vale = true;
@@ -232,13 +401,41 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
             vale = false;
         else if (*o == *c)
             vale = true;
-        else if (k == 3 || !celda)
-            vale = false;
-        else
-            vale = std::fabs(*o - *c) < std::fabs(*celda) / (k == 2 ? 1000.0 : 100.0);
-        textos[k + 2] = Linea_cabecera(claves[k + 2], vale ? cortados[k] : originales[k]);
+        else {
+            const double cambio = std::fabs(*o - *c);
+            std::optional<double> celda;
+            double a_lo_largo = 0;
+            if (s == "xllcorner") celda = celda_de("dx");
+            if (s == "yllcorner") celda = celda_de("dy");
+            if (s == "cellsize") celda = celda_de("dx"), a_lo_largo = std::max(columnas, filas);
+            if (s == "dx") celda = celda_de("dx"), a_lo_largo = columnas;
+            if (s == "dy") celda = celda_de("dy"), a_lo_largo = filas;
+            if (s == "nodata_value" || !celda)
+                vale = false;
+            else if (s == "xllcorner" || s == "yllcorner")
+                vale = cambio < *celda / 100;
+            else
+                vale = cambio < *celda / 1000 &&
+                       (a_lo_largo == 0 || cambio * a_lo_largo < *celda / 100);
+        }
+        return Linea_cabecera(v.clave, vale ? v.cortado : v.texto);
+    };
+    for (int k = 0; k < 6; ++k) {
+        const std::string& s = posicion[k];
+        if (cada_una_en_su_sitio)
+            r.destino += (hay(s) ? escrito(s) : std::string()) + "\r\n";
+        else if (s == "cellsize") {
+            for (const char* c : {"cellsize", "dx", "dy"})
+                if (hay(c)) r.destino += escrito(c) + "\r\n";
+        } else if (hay(s))
+            r.destino += escrito(s) + "\r\n";
     }
-    for (const std::string& t : textos) r.destino += t + "\r\n";
+    // En una rejilla GRASS, «*» es el valor sin datos escrito.
+    std::string sustituto;
+    if (grass) {
+        const std::string linea = escrito("nodata_value");
+        sustituto = linea.substr(14);
+    }
 
     const qint64 total = qint64{Lng_Soncolumn} * Lng_Sonfila;
     if (total == 0) {
@@ -261,7 +458,13 @@ Conversion Convertir(const std::vector<std::string>& lineas, qint32 Int_filesCap
             std::vector<std::string> valores;
             while (qint64(valores.size()) < C) {
                 if (k < actual.size()) {
-                    valores.push_back(actual[k++]);
+                    std::string v = actual[k++];
+                    if (!sustituto_elegido.empty() && v == sustituto_elegido) {
+                        r.error = "tiene el valor " + v;
+                        return r;
+                    }
+                    if (grass && v == "*") v = sustituto;
+                    valores.push_back(v);
                 } else if (j < lineas.size()) {
                     actual = Campos(lineas[j++]);
                     k = 0;

@@ -4,10 +4,10 @@
 // Entrada: un byte para el número de líneas de cabecera, uno para cada cuenta del diálogo, uno
 // de opciones (si ya hay un destino, y en qué llamada de progreso se lanza una excepción para
 // detener la conversión) y el fichero de origen. Propiedades, frente al modelo (fuzz/modelo.h):
-// - si el modelo termina, la conversión escribe exactamente el mismo destino (seis líneas de
-//   cabecera y filas de tantos valores como columnas diga la cabecera, cada valor un campo del
-//   origen en su orden), con el mismo resumen y las mismas fracciones de progreso, entre un
-//   Indicar_inicio y un Indicar_fin;
+// - si el modelo termina, la conversión escribe exactamente el mismo destino (la cabecera
+//   que dan las claves y filas de tantos valores como columnas diga la cabecera, cada valor un
+//   campo del origen en su orden), con el mismo resumen y las mismas fracciones de progreso, entre
+//   un Indicar_inicio y un Indicar_fin;
 // - si el modelo falla, o si el progreso lanza, la conversión lanza std::runtime_error con un
 //   mensaje no vacío en UTF-8 válido que dice la causa esperada, no llama a Indicar_fin, no deja
 //   destino y el que ya había queda como estaba;

@@ -42,20 +42,8 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
     Datos_cabecera datos;
     Extremos e;
     qint32 n = 1;
-    // La primera línea que empieza por un número seguido de un tabulador: una línea de valores
-    // separados por tabuladores, que se leen como un solo campo que no es un número.
-    qint32 linea_tabuladores = 0;
-    QString cita_tabuladores;
-    const auto tabuladores = [&] {
-        return linea_tabuladores == 0
-                   ? QString()
-                   : QStringLiteral(
-                         " La línea %1 empieza por «%2»: sus valores están separados "
-                         "por tabuladores, y sólo los espacios separan valores; "
-                         "cambie los tabuladores por espacios.")
-                         .arg(linea_tabuladores)
-                         .arg(cita_tabuladores);
-    };
+    qint32 linea_columnas = 0, linea_filas = 0;  // las que dieron cada cuenta
+    bool grass = false;                          // si alguna línea lleva una clave GRASS
     // Lo leído, para decir la causa cuando se ve en ello (UTF-16, Surfer, coma decimal).
     Indicios_origen indicios;
     const auto explicar = [&] {
@@ -65,47 +53,69 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         if (origen.Al_final()) explicar();
         if (origen.Al_final())
             Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
-                                  "(una línea que empiece por un número).%2")
-                       .arg(Ruta_origen, tabuladores()));
+                                  "(una línea que empiece por un número).")
+                       .arg(Ruta_origen));
         // De las líneas 1 y 2 hace falta el último campo; de las demás basta el primero, y
         // sólo se sigue leyendo la línea si no es de valores: una rejilla entera en una sola
         // línea no se recorre.
         bool queda_linea = false;
-        if (n <= 2) {
+        if (n <= 2)
             origen.Leer_extremos(e);
-            indicios.Mirar(n, e);
+        else
+            queda_linea = origen.Leer_primero(e);
+        indicios.Mirar(n, e);
+        // Una línea que empieza por ncols o nrows (o cols: o rows:) da esa cuenta, esté donde
+        // esté; las líneas 1 y 2 sin clave la dan por su posición.
+        const Clave_cuenta clave = e.primero_largo ? Clave_cuenta() : Reconocer_cuenta(e.primero);
+        using Tipo = Clave_cuenta::Tipo;
+        Tipo cuenta = clave.tipo;
+        if (cuenta == Tipo::Ninguna && n <= 2) cuenta = n == 1 ? Tipo::Columnas : Tipo::Filas;
+        grass = grass || clave.grass;
+        if (cuenta == Tipo::Columnas || cuenta == Tipo::Filas) {
+            if (queda_linea) {
+                Extremos resto;
+                origen.Leer_extremos(resto);
+                // Sin nada más en la línea, el último campo es el primero.
+                if (!resto.ultimo.empty() || resto.ultimo_largo) {
+                    e.ultimo = std::move(resto.ultimo);
+                    e.ultimo_largo = resto.ultimo_largo;
+                } else {
+                    e.ultimo = e.primero;
+                }
+                queda_linea = false;
+            }
+            const bool pegado = !clave.pegado.empty() && e.primero == e.ultimo;
+            const std::string_view valor = pegado ? clave.pegado : std::string_view(e.ultimo);
+            const bool columnas = cuenta == Tipo::Columnas;
+            qint32& linea_cuenta = columnas ? linea_columnas : linea_filas;
+            if (linea_cuenta != 0)
+                Fallar(QStringLiteral("Las líneas %1 y %2 de «%3» dan las dos el número de %4; "
+                                      "sólo puede haber una.")
+                           .arg(linea_cuenta)
+                           .arg(n)
+                           .arg(Ruta_origen,
+                                columnas ? QStringLiteral("columnas") : QStringLiteral("filas")));
+            linea_cuenta = n;
             try {
-                if (n == 1) datos.columnas = Leer_cuenta(origen, n, e, "columnas");
-                if (n == 2) datos.filas = Leer_cuenta(origen, n, e, "filas");
+                (columnas ? datos.columnas : datos.filas) = Leer_cuenta(
+                    origen, n, valor, e.ultimo_largo && !pegado, columnas ? "columnas" : "filas");
             } catch (const std::runtime_error&) {
                 explicar();
                 throw;
             }
-        } else {
-            queda_linea = origen.Leer_primero(e);
-            indicios.Mirar(n, e);
         }
         if (n == Maximo_contador) explicar();
         if (n == Maximo_contador)
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
-                                  "línea de valores en las primeras %2.%3")
+                                  "línea de valores en las primeras %2.")
                        .arg(Ruta_origen)
-                       .arg(Maximo_contador - 1)
-                       .arg(tabuladores()));
+                       .arg(Maximo_contador - 1));
         ++n;
         // Una línea de valores puede empezar por «nan» o «inf» (una rejilla que enmascara sus
         // primeras filas): para hallarla valen como valores.
         if (!e.primero_largo && Es_valor(QByteArrayView(e.primero))) break;
-        if (linea_tabuladores == 0) {
-            const QByteArrayView campo(e.primero);
-            qsizetype inicio = 0;
-            while (inicio < campo.size() && campo[inicio] == '\t') ++inicio;
-            const qsizetype tab = campo.indexOf('\t', inicio);
-            if (tab > inicio && Es_numero(campo.sliced(inicio, tab - inicio))) {
-                linea_tabuladores = n - 1;
-                cita_tabuladores = Citar(e.primero);
-            }
-        }
+        // En una rejilla GRASS, una celda sin datos es «*»: también abre los valores.
+        if (grass && e.primero == "*") break;
         if (queda_linea) origen.Saltar_linea();
     }
     // Una línea de números con coma decimal que no se leen se habría contado como cabecera.

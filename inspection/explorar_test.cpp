@@ -33,7 +33,7 @@ class Explorar_test : public QObject {
         QTest::addColumn<int>("filas");
         QTest::newRow("cabecera de seis") << Ejemplo + "1.5 2.5 3.5\r\n" << 6 << 401 << 301;
         QTest::newRow("claves en mayúsculas y con igual")
-            << QByteArray("NCOLS 401\nncols = 301\nx 1\n7\n") << 3 << 401 << 301;
+            << QByteArray("NCOLS 401\nNrows = 301\nx 1\n7\n") << 3 << 401 << 301;
         QTest::newRow("comentarios tras la cabecera")
             << Ejemplo + "comentario libre\nfecha de vuelo 15 de junio\n1 2\n"
             << 8 << 401 << 301;
@@ -58,6 +58,12 @@ class Explorar_test : public QObject {
         QTest::newRow("primeras filas con nan e inf")
             << Ejemplo + "nan nan 3\r\n-nan NaN 2\r\ninf 1 2\r\n"
             << 6 << 401 << 301;
+        QTest::newRow("claves en otro orden")
+            << QByteArray("NROWS 55\ncellsize 30.0\nxllcorner 0.0\nNcols 76\nyllcorner 0\n1\n") << 5
+            << 76 << 55;
+        QTest::newRow("GRASS")
+            << QByteArray("north: 10\nsouth: 0\neast: 20\nwest: 0\nrows: 2\ncols:3\n* 2 3\n") << 6
+            << 3 << 2;
         QTest::newRow("no lee los valores")
             << QByteArray("a 3\nb 4\n1\n") + QByteArray("\xff\x00 x", 4) << 2 << 3 << 4;
     }
@@ -103,6 +109,9 @@ class Explorar_test : public QObject {
                                                        << "su línea 3 tiene bytes nulos";
         QTest::newRow("rejilla de Surfer") << QByteArray("DSAA\n3 2\n0 2\n0 1\n1 6\n1 2 3\n4 5 6\n")
                                            << "es una rejilla de Surfer en texto";
+        QTest::newRow("columnas dos veces")
+            << QByteArray("a 3\nnrows 2\nx 0\nncols 4\n1\n")
+            << "Las líneas 1 y 4 de «%1» dan las dos el número de columnas";
         QByteArray larga = "a 1\nb 2\n";
         for (int i = 0; i < 32770; ++i) larga += "x\n";
         QTest::newRow("cabecera interminable") << larga << "demasiadas líneas";
@@ -116,7 +125,7 @@ class Explorar_test : public QObject {
             QFAIL("debía fallar");
         } catch (const std::runtime_error& e) {
             const QString mensaje = QString::fromUtf8(e.what());
-            QVERIFY2(mensaje.contains(causa), qPrintable(mensaje));
+            QVERIFY2(mensaje.contains(causa.replace("%1", ruta)), qPrintable(mensaje));
             QVERIFY2(mensaje.contains(ruta), qPrintable(mensaje));
         }
     }
