@@ -2,14 +2,17 @@
 # Las dos recetas de GNU parallel del README, sacadas del README (los bloques de código que
 # empiezan por «cd hojas») y ejecutadas tal cual sobre rejillas con nombres difíciles:
 #   1. en esta máquina;
-#   2. repartida entre «servidor1» y «servidor2», con --transferfile, --return y --cleanup, por
-#      un sshd de verdad que esta prueba arranca en 127.0.0.1: puerto libre, clave de anfitrión,
-#      configuración y clave autorizada propias en una carpeta temporal. Los dos nombres llevan
-#      a ese sshd por una configuración de ssh propia (PARALLEL_SSH="ssh -F ..."); no se toca el
-#      sshd del sistema ni ~/.ssh, y el sshd se para por su PID.
+#   2. repartida entre «servidor1» y «servidor2», que ven la carpeta en la misma ruta (aquí, la
+#      misma máquina), por un sshd de verdad que esta prueba arranca en 127.0.0.1: puerto libre,
+#      clave de anfitrión, configuración y clave autorizada propias en una carpeta temporal. Los
+#      dos nombres llevan a ese sshd por una configuración de ssh propia (PARALLEL_SSH="ssh -F
+#      ..."), sin multiplexar: la receta ha de hacerlo por su cuenta, y no ha de entrar más de
+#      una vez por servidor y tanda más la conexión maestra, contado en el registro del sshd. No
+#      se toca el sshd del sistema ni ~/.ssh, y el sshd se para por su PID.
 # Cada destino ha de ser igual, byte a byte, al de una llamada suelta a tesmalo-cli, y llamarse
-# como lo propone: el origen sin sus cuatro últimos caracteres, más "_reestruct.txt". Además, un
-# destino que no puede volver hace fallar la receta 2 con su origen nombrado en stderr.
+# como lo propone: el origen sin sus cuatro últimos caracteres, más "_reestruct.txt". Además,
+# una carpeta en el lugar de una rejilla hace fallar cada receta con esa rejilla nombrada en
+# stderr.
 # Necesita root, como en la integración continua (sshd sólo deja entrar a otro usuario así).
 # Uso: parallel_test.sh RUTA/tesmalo-cli CARPETA_DE_MUESTRAS README.md
 set -euo pipefail
@@ -139,11 +142,6 @@ Host servidor1 servidor2
   StrictHostKeyChecking accept-new
   BatchMode yes
   ConnectTimeout 10
-  # Una conexión por servidor para todas las órdenes: cada trabajo abre cuatro (copia, orden,
-  # devolución, limpieza) y la prueba tarda menos.
-  ControlMaster auto
-  ControlPath $s/control-%C
-  ControlPersist 60
 FIN
   "$sshd_bin" -D -f "$s/sshd_config" -E "$s/sshd.log" &
   sshd_pid=$!
@@ -166,23 +164,29 @@ done
 [ -n "$sshd_pid" ] || { echo "FALLO: el sshd propio no arrancó:" >&2; cat "$s/sshd.log" >&2; exit 1; }
 export PARALLEL_SSH="ssh -F $s/ssh_config"
 
+entradas() { grep -c 'Accepted publickey' "$s/sshd.log" || true; }
+
 echo "== Receta 2, repartida entre servidor1 y servidor2 (sshd propio en 127.0.0.1)"
+antes="$(entradas)"
 estado=0
 ejecutar "${recetas[1]}" "$trabajo/remota" || estado=$?
 [ "$estado" -eq 0 ] || { falla "receta 2: salió con $estado"; cat "$trabajo/remota/stderr" >&2; }
 comprobar "$trabajo/remota/hojas"
-restos="$(find "$s/servidor" -mindepth 1 | wc -l)"
-[ "$restos" -eq 0 ] || falla "--cleanup dejó $restos ficheros en el servidor: $(ls -A "$s/servidor")"
+n=$(($(entradas) - antes))
+[ "$n" -le 2 ] || falla "receta 2: $n entradas por ssh en 2 servidores; se esperaba una por servidor"
+echo "receta 2: $n entradas por ssh para ${#origenes[@]} rejillas"
 
-echo "== Receta 2 con un destino que no puede volver"
-# Una carpeta no vacía con el nombre del destino de «con espacio.asc»: rsync no la reemplaza.
-mkdir -p "$trabajo/sin_vuelta/hojas/con espacio_reestruct.txt"
-touch "$trabajo/sin_vuelta/hojas/con espacio_reestruct.txt/ocupado"
-estado=0
-ejecutar "${recetas[1]}" "$trabajo/sin_vuelta" || estado=$?
-[ "$estado" -ne 0 ] || falla "receta 2: un destino que no volvió y salió con 0"
-grep -qxF 'no volvió: con espacio.asc' "$trabajo/sin_vuelta/stderr" ||
-  { falla "receta 2: stderr no nombra el origen cuyo destino no volvió"; cat "$trabajo/sin_vuelta/stderr" >&2; }
+# Una carpeta con el nombre de una rejilla: tesmalo-cli no la puede leer, en cualquier receta.
+for r in 0 1; do
+  echo "== Receta $((r + 1)) con una carpeta en el lugar de una rejilla"
+  base="$trabajo/mal$r"
+  mkdir -p "$base/hojas/no es rejilla.asc"
+  estado=0
+  ejecutar "${recetas[$r]}" "$base" || estado=$?
+  [ "$estado" -ne 0 ] || falla "receta $((r + 1)): con una rejilla que falla salió con 0"
+  grep -q '^tesmalo-cli: error: \(\./\)\?no es rejilla\.asc: .*es una carpeta' "$base/stderr" ||
+    { falla "receta $((r + 1)): stderr no nombra la rejilla que falló"; cat "$base/stderr" >&2; }
+done
 
 ssh -F "$s/ssh_config" -O exit servidor1 2>/dev/null || true
 ssh -F "$s/ssh_config" -O exit servidor2 2>/dev/null || true

@@ -7,6 +7,11 @@ if(NOT programas)
   message(FATAL_ERROR "No hay programas que desnudar en ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/usr/bin")
 endif()
 foreach(programa IN LISTS programas)
+  # Los guiones (tesmalo-lote-slurm) no son ELF y no se desnudan.
+  file(READ "${programa}" magia LIMIT 4 HEX)
+  if(NOT magia STREQUAL "7f454c46")
+    continue()
+  endif()
   execute_process(
     COMMAND "${CPACK_TESMALO_STRIP}" --remove-section=.comment --remove-section=.note "${programa}"
     COMMAND_ERROR_IS_FATAL ANY)
