@@ -3,12 +3,13 @@
 # empiezan por «cd hojas») y ejecutadas tal cual sobre rejillas con nombres difíciles:
 #   1. en esta máquina;
 #   2. repartida entre «servidor1» y «servidor2», que ven la carpeta en la misma ruta (aquí, la
-#      misma máquina), por un sshd de verdad que esta prueba arranca en 127.0.0.1: puerto libre,
-#      clave de anfitrión, configuración y clave autorizada propias en una carpeta temporal. Los
-#      dos nombres llevan a ese sshd por una configuración de ssh propia (PARALLEL_SSH="ssh -F
-#      ..."), sin multiplexar: la receta ha de hacerlo por su cuenta, y no ha de entrar más de
-#      una vez por servidor y tanda más la conexión maestra, contado en el registro del sshd. No
-#      se toca el sshd del sistema ni ~/.ssh, y el sshd se para por su PID.
+#      misma máquina), por un sshd de verdad que esta prueba arranca en 127.0.0.1
+#      (cli/apoyo_sshd.sh): puerto libre, clave de anfitrión, configuración y clave autorizada
+#      propias en una carpeta temporal. Los dos nombres llevan a ese sshd por una configuración
+#      de ssh propia (PARALLEL_SSH="ssh -F ..."), sin multiplexar: la receta ha de hacerlo por
+#      su cuenta, y no ha de entrar más de una vez por servidor y tanda más la conexión
+#      maestra, contado en el registro del sshd. No se toca el sshd del sistema ni ~/.ssh, y el
+#      sshd se para por su PID.
 # Cada destino ha de ser igual, byte a byte, al de una llamada suelta a tesmalo-cli, y llamarse
 # como lo propone: el origen sin sus cuatro últimos caracteres, más "_reestruct.txt". Además,
 # una carpeta en el lugar de una rejilla hace fallar cada receta con esa rejilla nombrada en
