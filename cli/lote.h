@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "inspection/lote.h"
+#include "ejecucion/lote.h"
 
 namespace tesmalo_cli {
 

@@ -1,4 +1,4 @@
-#include "inspection/lote.h"
+#include "ejecucion/lote.h"
 
 #include <sys/stat.h>
 
