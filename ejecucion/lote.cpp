@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -81,7 +80,7 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         plan.rechazos.isEmpty() ? Sondear_nombres(carpeta) : Nombres_carpeta{};
     // Dónde acaba una ruta, con su nombre en la forma que la carpeta tiene por igual.
     const auto lugar = [&](const QString& ruta) {
-        const QFileInfo info(QDir::current().absoluteFilePath(ruta));
+        const QFileInfo info(Ruta_absoluta(ruta));
         return QDir::cleanPath(info.absolutePath()) + '/' + nombres.Clave(info.fileName());
     };
     QSet<QString> rutas_origen;
@@ -172,7 +171,7 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
             }
     }
     for (const auto& [origen, destino, error] : colgados) {
-        const QString lleva_a = QFileInfo(destino).symLinkTarget();
+        const QString lleva_a = Destino_del_enlace(destino);
         const auto otro = error != ENOENT || lleva_a.isEmpty()
                               ? origen_de.cend()
                               : origen_de.constFind(lugar(lleva_a));
