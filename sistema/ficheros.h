@@ -1,5 +1,6 @@
-// Las operaciones de ficheros que hacen el lector del origen y el escritor del destino, todas por
-// un mismo punto: Sistema_ficheros(). Lo predeterminado son las llamadas del sistema tal cual;
+// Las operaciones de ficheros de sistema/ (el lector del origen, la resolución del destino, el
+// escritor y su guardado, los temporales, lo que mira el plan de un lote), todas por un mismo
+// punto: Sistema_ficheros(). Lo predeterminado son las llamadas del sistema tal cual;
 // una prueba pone otras (Usar_sistema_ficheros) que heredan de ésta y hacen fallar la que quiera,
 // con el código de error que quiera, sin salir del proceso.
 //
@@ -17,7 +18,7 @@
 //   por aquí (Abrir, Abrir_en), que es donde se provoca que no se pueda leer.
 // - La carpeta actual del proceso (Ruta_absoluta, carpetas.cpp), que da Qt: no cambia mientras
 //   el proceso vive.
-// - El grupo de proceso y las señales (senales.cpp, sin_lector.cpp): no son ficheros.
+// - Las señales y el fin del proceso (senales.cpp, sin_lector.cpp): no son ficheros.
 #pragma once
 
 #include <fcntl.h>
