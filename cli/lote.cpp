@@ -129,7 +129,7 @@ int Convertir_lote(const Pedido_lote& pedido) {
         }
         informe.Terminar(hueco, t.bytes);
     };
-    tesmalo::Correr_lote(plan, hilos, pedido.cabecera, pedido.columnas, pedido.filas, avisos);
+    tesmalo::Correr_lote(plan, hilos, pedido.comun, avisos);
     informe.Cerrar();
     if (pedido.resumen)
         std::fprintf(stderr, "tesmalo-cli: convertidos: %d de %d (con avisos: %d); fallidos: %d\n",

@@ -1,6 +1,6 @@
 // La forma por lotes de tesmalo-cli (-d CARPETA ORIGEN...): cada origen se convierte en
 // CARPETA con el nombre de fichero que propone Proponer_destino, varios a la vez. El plan y las
-// conversiones son de la biblioteca (inspection/lote.h); aquí sólo se informa: la barra de
+// conversiones son de la biblioteca (ejecucion/lote.h); aquí sólo se informa: la barra de
 // progreso del lote, que lee el avance de cada conversión en marcha, las líneas de error y de
 // aviso y el resumen final.
 #pragma once
@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "inspection/lote.h"
+#include "ejecucion/lote.h"
 
 namespace tesmalo_cli {
 
@@ -19,8 +19,9 @@ using tesmalo::Trabajo_lote;
 struct Pedido_lote {
     QString carpeta;
     QStringList origenes;
-    // Si están las tres, valen para todos los orígenes; si no, cada origen se explora.
-    std::optional<qint32> cabecera, columnas, filas;
+    // Lo que vale para todos los orígenes (las cuentas dadas; las que falten se buscan en cada
+    // uno); su origen y su destino no se usan: son los de cada trabajo.
+    tesmalo::Pedido_conversion comun;
     int trabajos = 0;     // conversiones a la vez; 0 es tantas como procesadores
     bool barra = false;   // una barra de progreso del lote en stderr
     bool resumen = true;  // la línea final que resume el lote

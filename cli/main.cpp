@@ -1,8 +1,8 @@
 // tesmalo-cli: convierte una rejilla de texto en una rejilla ASCII de Esri desde la línea de
 // órdenes. Sólo lee los argumentos (con getopt_long), llama a la biblioteca e informa (la barra
-// de progreso, los avisos, los errores y el código de salida); todo lo demás vive en
-// conversion/ e inspection/: preparar el origen y sus cuentas, convertir, planear y correr un
-// lote y los textos de los avisos.
+// de progreso, los avisos, los errores y el código de salida); todo lo demás vive en la
+// biblioteca: explorar y proponer el destino (inspection/), atender el pedido de conversión,
+// planear y correr un lote y los textos de los avisos (ejecucion/).
 //
 // Salida: 0 si la conversión (o la exploración) terminó, aunque haya avisos; 1 si falló, con el
 // mensaje del error en stderr; 2 si los argumentos no valen. La forma por lotes (-d) está en
@@ -30,6 +30,7 @@
 #include "cli/lote.h"
 #include "conversion/escaner.h"
 #include "conversion/transformar.h"
+#include "ejecucion/pedido.h"
 #include "fields/numero.h"
 #include "inspection/destino.h"
 #include "inspection/explorar.h"
@@ -272,9 +273,13 @@ int Ejecutar(const Argumentos& a) {
         return 0;
     }
 
-    const QString destino =
+    tesmalo::Pedido_conversion pedido;
+    pedido.origen = origen;
+    pedido.destino =
         a.rutas.size() > 1 ? a.rutas[1] : tesmalo::Proponer_destino(origen).Ruta_destino;
-    tesmalo::Origen_preparado o = tesmalo::Preparar_origen(origen, a.cabecera, a.columnas, a.filas);
+    pedido.cabecera = a.cabecera;
+    pedido.columnas = a.columnas;
+    pedido.filas = a.filas;
 
     Barra_progreso barra;
     barra.activa = !a.silencio && isatty(STDERR_FILENO);
@@ -285,14 +290,14 @@ int Ejecutar(const Argumentos& a) {
 
     tesmalo::Resumen_conversion r;
     try {
-        r = tesmalo::Transfromar_cab(o.cabecera, o.columnas, o.filas, *o.lector, destino, progreso);
+        r = tesmalo::Convertir_pedido(pedido, progreso);
     } catch (const std::exception& e) {
         Cerrar_barra(barra);
         tesmalo::Terminar_si_sin_lector(e);
         throw;
     }
     Cerrar_barra(barra);
-    if (barra.activa) Escribir(stderr, QString("Destino escrito: %1\n").arg(destino));
+    if (barra.activa) Escribir(stderr, QString("Destino escrito: %1\n").arg(pedido.destino));
     for (const QString& aviso : tesmalo::Textos_avisos(r))
         Escribir(stderr, "aviso: " + aviso + "\n");
     return 0;
@@ -343,9 +348,9 @@ int main(int argc, char** argv) {
             tesmalo_cli::Pedido_lote pedido;
             pedido.carpeta = *a.carpeta;
             pedido.origenes = a.rutas;
-            pedido.cabecera = a.cabecera;
-            pedido.columnas = a.columnas;
-            pedido.filas = a.filas;
+            pedido.comun.cabecera = a.cabecera;
+            pedido.comun.columnas = a.columnas;
+            pedido.comun.filas = a.filas;
             pedido.trabajos = a.trabajos.value_or(0);
             pedido.barra = !a.silencio && isatty(STDERR_FILENO);
             pedido.resumen = !a.silencio;

@@ -7,15 +7,14 @@ namespace tesmalo {
 Tarea_conversion::Tarea_conversion(Trabajo_en_hilo& hilo, Avisos avisos)
     : hilo_(hilo), avisos_(std::move(avisos)) {}
 
-Resumen_conversion Tarea_conversion::Convertir(const Datos& datos) {
+Resumen_conversion Tarea_conversion::Convertir(const Pedido_conversion& pedido) {
     const std::shared_ptr<Tarea_conversion> yo = shared_from_this();
     const Operaciones_progreso progreso{
         .Indicar_inicio = [&] { hilo_.Avisar([yo] { yo->avisos_.Inicio(); }); },
         .Indicar_progreso = [this](double fraccion) { Indicar_progreso(fraccion); },
         .Indicar_fin = [this] { Indicar_fin(); },
     };
-    return Transfromar_cab(datos.Int_filesCap, datos.Lng_Soncolumn, datos.Lng_Sonfila,
-                           datos.Ruta_origen, datos.Ruta_destino, progreso);
+    return Convertir_pedido(pedido, progreso);
 }
 
 // Se llama una vez por fila, millones de veces: mirar el reloj en cada una ya costaría. Se mira

@@ -14,16 +14,12 @@
 
 #include "conversion/transformar.h"
 #include "dialog/trabajo_en_hilo.h"
+#include "ejecucion/pedido.h"
 
 namespace tesmalo {
 
 class Tarea_conversion : public std::enable_shared_from_this<Tarea_conversion> {
   public:
-    struct Datos {
-        qint32 Int_filesCap = 0, Lng_Soncolumn = 0, Lng_Sonfila = 0;
-        QString Ruta_origen, Ruta_destino;
-    };
-
     // Lo que la ventana hace con cada aviso, en su hilo: Inicio; Progreso con 0 y luego tras
     // algunas filas, no tras todas (cada Intervalo_avisos_ms como mucho, y sólo si la ventana
     // ya atendió el anterior: la cola no crece aunque tarde); Fin, con todo escrito y la última
@@ -38,10 +34,10 @@ class Tarea_conversion : public std::enable_shared_from_this<Tarea_conversion> {
     // `hilo` debe vivir lo que la conversión.
     Tarea_conversion(Trabajo_en_hilo& hilo, Avisos avisos);
 
-    // En el hilo de trabajo, como tarea de `hilo`: corre Transfromar_cab con `datos` y estos
-    // avisos. Vuelve cuando el destino ya está en disco y con su nombre; lanza si falla o si se
-    // detuvo.
-    Resumen_conversion Convertir(const Datos& datos);
+    // En el hilo de trabajo, como tarea de `hilo`: atiende `pedido` (Convertir_pedido, que corre
+    // Transfromar_cab) con estos avisos. Vuelve cuando el destino ya está en disco y con su
+    // nombre; lanza si falla o si se detuvo.
+    Resumen_conversion Convertir(const Pedido_conversion& pedido);
 
     // Deja seguir a la conversión tras el aviso Fin.
     void Continuar();

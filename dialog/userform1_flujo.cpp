@@ -115,9 +115,12 @@ void UserForm1::CommandButton2_Click() {
     auto resumen = std::make_shared<Resumen_conversion>();
     En_hilo(
         [conversion = conversion_, resumen,
-         datos = Tarea_conversion::Datos{Int_filesCap, Lng_Soncolumn, Lng_Sonfila, Ruta_origen,
-                                         Ruta_destino}] {
-            *resumen = conversion->Convertir(datos);
+         pedido = Pedido_conversion{.origen = Ruta_origen,
+                                    .destino = Ruta_destino,
+                                    .cabecera = Int_filesCap,
+                                    .columnas = Lng_Soncolumn,
+                                    .filas = Lng_Sonfila}] {
+            *resumen = conversion->Convertir(pedido);
         },
         [this, resumen] {
             Indicar_fin(fraccion_final_);

@@ -1,6 +1,5 @@
 #include "inspection/explorar.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include "fields/numero.h"
 #include "inspection/indicios.h"
 #include "sistema/carpetas.h"
+#include "sistema/descriptor.h"
 
 namespace tesmalo {
 namespace {
@@ -127,8 +127,7 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
 std::unique_ptr<Lector_origen> Abrir_origen(const QString& ruta) {
     if (ruta != QStringLiteral("-")) return std::make_unique<Lector_origen>(ruta);
     // Una copia del descriptor: el lector la cierra al acabar y la entrada estándar sigue.
-    return std::make_unique<Lector_origen>(Descriptor(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)),
-                                           ruta);
+    return std::make_unique<Lector_origen>(Copiar_descriptor(STDIN_FILENO), ruta);
 }
 
 Origen_preparado Preparar_origen(const QString& ruta, std::optional<qint32> cabecera,

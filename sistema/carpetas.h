@@ -36,6 +36,13 @@ Nombres_carpeta Sondear_nombres(const QString& carpeta);
 // Lo que el sistema dice del fichero al que lleva `ruta`, siguiendo enlaces, si existe.
 std::optional<struct stat> Estado(const QString& ruta);
 
+// `ruta` desde la carpeta actual del proceso, si es relativa (sin resolver enlaces ni «..»).
+QString Ruta_absoluta(const QString& ruta);
+
+// Adónde lleva el enlace simbólico `ruta`, como ruta absoluta y limpia (un destino relativo,
+// desde la carpeta del enlace), exista o no; vacío si `ruta` no es un enlace o no se puede leer.
+QString Destino_del_enlace(const QString& ruta);
+
 // Si `ruta` es un enlace simbólico que el sistema no puede seguir (colgado, en bucle), la razón
 // (errno) por la que no puede; si no, 0.
 int Enlace_que_no_se_sigue(const QString& ruta);

@@ -26,4 +26,9 @@ class Descriptor {
     int fd_ = -1;
 };
 
+// Una copia de `fd` (Duplicar), que se cierra sola; no vale (Fd() < 0, con errno) si no se pudo.
+inline Descriptor Copiar_descriptor(int fd) {
+    return Descriptor(Sistema_ficheros().Duplicar(fd));
+}
+
 }  // namespace tesmalo

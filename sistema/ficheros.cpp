@@ -1,6 +1,7 @@
 #include "sistema/ficheros.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,6 +76,23 @@ int Operaciones_ficheros::Cambiar_permisos(int fd, mode_t modo) {
 }
 int Operaciones_ficheros::Cambiar_dueno(int fd, uid_t dueno, gid_t grupo) {
     return ::fchown(fd, dueno, grupo);
+}
+
+int Operaciones_ficheros::Duplicar(int fd) {
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+int Operaciones_ficheros::Leer_banderas(int fd) {
+    return ::fcntl(fd, F_GETFL);
+}
+ssize_t Operaciones_ficheros::Leer_enlace_en(int carpeta, const char* nombre, char* bufer,
+                                             std::size_t n) {
+    return ::readlinkat(carpeta, nombre, bufer, n);
+}
+int Operaciones_ficheros::Permite_en(int carpeta, const char* nombre, int modo, int banderas) {
+    return ::faccessat(carpeta, nombre, modo, banderas);
+}
+int Operaciones_ficheros::Bloquear(int fd, int operacion) {
+    return ::flock(fd, operacion);
 }
 
 Operaciones_ficheros& Sistema_ficheros() {

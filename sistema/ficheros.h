@@ -1,11 +1,24 @@
-// Las operaciones de ficheros que hacen el lector del origen y el escritor del destino, todas por
-// un mismo punto: Sistema_ficheros(). Lo predeterminado son las llamadas del sistema tal cual;
+// Las operaciones de ficheros de sistema/ (el lector del origen, la resolución del destino, el
+// escritor y su guardado, los temporales, lo que mira el plan de un lote), todas por un mismo
+// punto: Sistema_ficheros(). Lo predeterminado son las llamadas del sistema tal cual;
 // una prueba pone otras (Usar_sistema_ficheros) que heredan de ésta y hacen fallar la que quiera,
 // con el código de error que quiera, sin salir del proceso.
 //
 // Cada operación devuelve lo que devolvería la llamada del sistema que se nombra sobre ella (en
 // el mismo orden), con errno puesto igual si falla. Cuesta una llamada indirecta por operación: en
 // la lectura y la escritura, una por bloque (de 1 o 2 MiB), nada por valor.
+//
+// Lo que no pasa por aquí, a propósito:
+// - fcntl F_GETPIPE_SZ y F_SETPIPE_SZ (origen.cpp): sólo agrandan una tubería de origen, y si
+//   no se puede, se lee igual; no hay fallo que provocar.
+// - geteuid (resolver_destino.cpp, permisos.cpp): quién es el proceso, no un fichero.
+// - acl_extended_fd, perm_copy_fd y attr_copy_fd de libacl y libattr (permisos.cpp): hacen sus
+//   propias llamadas; lo que no copien lo ve la comprobación final de los permisos, por Estado.
+// - fdopendir, readdir y closedir (razones.cpp, temporales.cpp): leen una carpeta ya abierta
+//   por aquí (Abrir, Abrir_en), que es donde se provoca que no se pueda leer.
+// - La carpeta actual del proceso (Ruta_absoluta, carpetas.cpp), que da Qt: no cambia mientras
+//   el proceso vive.
+// - Las señales y el fin del proceso (senales.cpp, sin_lector.cpp): no son ficheros.
 #pragma once
 
 #include <fcntl.h>
@@ -49,6 +62,13 @@ class Operaciones_ficheros {
     // fchmod, fchown
     virtual int Cambiar_permisos(int fd, mode_t modo);
     virtual int Cambiar_dueno(int fd, uid_t dueno, gid_t grupo);
+    // fcntl con F_DUPFD_CLOEXEC (una copia de `fd` que no pasa a otros programas) y con F_GETFL
+    virtual int Duplicar(int fd);
+    virtual int Leer_banderas(int fd);
+    // readlinkat, faccessat, flock
+    virtual ssize_t Leer_enlace_en(int carpeta, const char* nombre, char* bufer, std::size_t n);
+    virtual int Permite_en(int carpeta, const char* nombre, int modo, int banderas);
+    virtual int Bloquear(int fd, int operacion);
 };
 
 // Lleva a disco las entradas de la carpeta abierta `carpeta` (también con O_PATH). Devuelve 0 si

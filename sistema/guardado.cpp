@@ -75,7 +75,7 @@ void Escritor_destino::Abrir() {
     if (fichero_.Fd() < 0) no_se_puede(errno);
     // El cerrojo vive con la descripción abierta: esta copia lo guarda hasta que el temporal
     // tome el nombre del destino, aunque el fichero se cierre antes (en Confirmar).
-    retenido_ = Descriptor(::fcntl(fichero_.Fd(), F_DUPFD_CLOEXEC, 0));
+    retenido_ = Copiar_descriptor(fichero_.Fd());
     if (retenido_.Fd() < 0) no_se_puede(errno);
     // Con el propio ya bloqueado, se retiran los que dejaron conversiones que no acabaron.
     Retirar_temporales_abandonados(carpeta);

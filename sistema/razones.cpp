@@ -1,11 +1,14 @@
 #include "sistema/razones.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <locale.h>
 #include <string.h>
 
 #include <QFile>
 #include <stdexcept>
+
+#include "sistema/ficheros.h"
 
 namespace tesmalo {
 
@@ -38,8 +41,13 @@ void Comprobar_nombre_legible(const QString& ruta, const QString& que) {
     for (const QString& tramo : ruta.split('/', Qt::SkipEmptyParts)) {
         if (tramo.contains(QChar::ReplacementCharacter)) {
             const QByteArray bytes = QFile::encodeName(tramo);
-            DIR* d = ::opendir(QFile::encodeName(carpeta).constData());
-            if (d == nullptr) ilegible();
+            const int fd = Sistema_ficheros().Abrir(QFile::encodeName(carpeta).constData(),
+                                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            DIR* d = fd < 0 ? nullptr : ::fdopendir(fd);
+            if (d == nullptr) {
+                if (fd >= 0) Sistema_ficheros().Cerrar(fd);
+                ilegible();
+            }
             bool igual_con_otros_bytes = false;
             while (const dirent* e = ::readdir(d)) {
                 const QByteArray nombre(e->d_name);

@@ -50,7 +50,8 @@ int Carpeta_y_nombre(QByteArray camino, Descriptor& carpeta, std::string& nombre
         base = carpeta.Fd();
         nombre = camino.mid(barra + 1).toStdString();
         QByteArray lleva_a(PATH_MAX, '\0');
-        const ssize_t n = ::readlinkat(base, nombre.c_str(), lleva_a.data(), lleva_a.size());
+        const ssize_t n =
+            Sistema_ficheros().Leer_enlace_en(base, nombre.c_str(), lleva_a.data(), lleva_a.size());
         if (n < 0) return errno == EINVAL || errno == ENOENT ? 0 : errno;
         if (n >= lleva_a.size()) return ENAMETOOLONG;
         if (enlaces >= 40) return ELOOP;
@@ -70,7 +71,7 @@ void Comprobar_carpeta(const Destino_resuelto& d) {
                    .arg(reemplaza ? QStringLiteral("reemplazar") : QStringLiteral("crear"), d.ruta,
                         motivo));
     };
-    if (::faccessat(d.carpeta.Fd(), ".", W_OK | X_OK, AT_EACCESS) != 0 &&
+    if (Sistema_ficheros().Permite_en(d.carpeta.Fd(), ".", W_OK | X_OK, AT_EACCESS) != 0 &&
         (errno == EACCES || errno == EPERM || errno == EROFS))
         rechazar(QStringLiteral("y no lo permite (%1)").arg(Razon_del_sistema(errno)));
     // En una carpeta con el bit «sticky» (como /tmp), sólo el dueño del fichero, el de la
@@ -104,11 +105,13 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
     if (objeto.Fd() < 0) {
         const int error = errno;
         struct stat propio {};
-        const bool hay_algo = ::lstat(bytes.constData(), &propio) == 0;
+        const bool hay_algo = Sistema_ficheros().Estado_en(AT_FDCWD, bytes.constData(), &propio,
+                                                           AT_SYMLINK_NOFOLLOW) == 0;
         if (error == ENOENT && hay_algo && S_ISLNK(propio.st_mode)) {
             // Un enlace colgado: se dice adónde lleva, que es lo que falta.
             QByteArray lleva_a(PATH_MAX, '\0');
-            const ssize_t n = ::readlink(bytes.constData(), lleva_a.data(), lleva_a.size());
+            const ssize_t n = Sistema_ficheros().Leer_enlace_en(AT_FDCWD, bytes.constData(),
+                                                                lleva_a.data(), lleva_a.size());
             if (n > 0)
                 Fallar(QStringLiteral("No se puede crear el fichero de destino «%1»: «%1» es un "
                                       "enlace simbólico a «%2», que no existe.")
@@ -126,14 +129,14 @@ Destino_resuelto Resolver_destino(const QString& ruta) {
         if (S_ISREG(d.estado.st_mode) && heredado >= 0 &&
             Sistema_ficheros().Estado(heredado, &propio) == 0 && propio.st_dev == d.estado.st_dev &&
             propio.st_ino == d.estado.st_ino) {
-            const int modo = ::fcntl(heredado, F_GETFL);
+            const int modo = Sistema_ficheros().Leer_banderas(heredado);
             if (modo < 0 || (modo & O_ACCMODE) == O_RDONLY)
                 Fallar(QStringLiteral("No se puede escribir en el fichero de destino «%1»: está "
                                       "abierto sólo para leer.")
                            .arg(ruta));
             d.tipo = Destino_resuelto::Tipo::Flujo;
             d.heredado = true;
-            d.flujo = Descriptor(::fcntl(heredado, F_DUPFD_CLOEXEC, 0));
+            d.flujo = Copiar_descriptor(heredado);
             if (d.flujo.Fd() < 0) no_se_puede(errno);
             return d;
         }
@@ -188,8 +191,8 @@ Destino_resuelto Resolver_salida_estandar() {
     d.ruta = QStringLiteral("-");
     d.tipo = Destino_resuelto::Tipo::Flujo;
     d.heredado = true;
-    d.flujo = Descriptor(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
-    const int modo = d.flujo.Fd() < 0 ? -1 : ::fcntl(d.flujo.Fd(), F_GETFL);
+    d.flujo = Copiar_descriptor(STDOUT_FILENO);
+    const int modo = d.flujo.Fd() < 0 ? -1 : Sistema_ficheros().Leer_banderas(d.flujo.Fd());
     if (modo < 0 || Sistema_ficheros().Estado(d.flujo.Fd(), &d.estado) != 0)
         Fallar(QStringLiteral("No se puede escribir en la salida estándar: %1.")
                    .arg(Razon_del_sistema(errno)));

@@ -65,7 +65,7 @@ bool Es_nombre_temporal(const char* nombre) {
 bool Bloquear_temporal(int fd, int carpeta, const std::string& nombre) {
     // Quien mira si está abandonado lo tiene bloqueado sólo un momento: se le espera.
     int r;
-    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    while ((r = Sistema_ficheros().Bloquear(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
     if (r != 0 || nombre.empty()) return true;
     struct stat abierto {};
@@ -108,7 +108,8 @@ void Retirar_temporales_abandonados(int carpeta) {
         struct stat abierto {};
         struct stat nombrado {};
         if (fichero.Fd() < 0 || Sistema_ficheros().Estado(fichero.Fd(), &abierto) != 0 ||
-            !S_ISREG(abierto.st_mode) || ::flock(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
+            !S_ISREG(abierto.st_mode) ||
+            Sistema_ficheros().Bloquear(fichero.Fd(), LOCK_SH | LOCK_NB) != 0)
             continue;
         // Con el cerrojo tomado, el nombre tiene que llevar aún a ese mismo fichero.
         if (Sistema_ficheros().Estado_en(carpeta, nombre, &nombrado, AT_SYMLINK_NOFOLLOW) == 0 &&

@@ -1,9 +1,8 @@
-#include "inspection/lote.h"
+#include "ejecucion/lote.h"
 
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -16,9 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "conversion/lector.h"
 #include "inspection/destino.h"
-#include "inspection/explorar.h"
 #include "sistema/carpetas.h"
 #include "sistema/identidad.h"
 #include "sistema/origen.h"
@@ -83,7 +80,7 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         plan.rechazos.isEmpty() ? Sondear_nombres(carpeta) : Nombres_carpeta{};
     // Dónde acaba una ruta, con su nombre en la forma que la carpeta tiene por igual.
     const auto lugar = [&](const QString& ruta) {
-        const QFileInfo info(QDir::current().absoluteFilePath(ruta));
+        const QFileInfo info(Ruta_absoluta(ruta));
         return QDir::cleanPath(info.absolutePath()) + '/' + nombres.Clave(info.fileName());
     };
     QSet<QString> rutas_origen;
@@ -174,7 +171,7 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
             }
     }
     for (const auto& [origen, destino, error] : colgados) {
-        const QString lleva_a = QFileInfo(destino).symLinkTarget();
+        const QString lleva_a = Destino_del_enlace(destino);
         const auto otro = error != ENOENT || lleva_a.isEmpty()
                               ? origen_de.cend()
                               : origen_de.constFind(lugar(lleva_a));
@@ -197,8 +194,7 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
     return plan;
 }
 
-void Correr_lote(const Plan_lote& plan, int hilos, std::optional<qint32> cabecera,
-                 std::optional<qint32> columnas, std::optional<qint32> filas,
+void Correr_lote(const Plan_lote& plan, int hilos, const Pedido_conversion& comun,
                  const Avisos_lote& avisos) {
     const int n = static_cast<int>(plan.trabajos.size());
     Anunciar_destinos(n);
@@ -208,16 +204,16 @@ void Correr_lote(const Plan_lote& plan, int hilos, std::optional<qint32> cabecer
         std::optional<std::string> error;
         try {
             if (!t.error.isEmpty()) throw std::runtime_error(t.error.toStdString());
-            Origen_preparado o = Preparar_origen(t.origen, cabecera, columnas, filas);
+            Pedido_conversion pedido = comun;
+            pedido.origen = t.origen;
+            pedido.destino = t.destino;
             Operaciones_progreso progreso;
             progreso.Indicar_inicio = [] {};
             progreso.Indicar_progreso = [&](double fraccion) {
                 avisos.Avanzar(hueco, indice, std::clamp(fraccion, 0.0, 1.0));
             };
             progreso.Indicar_fin = [] {};
-            const Resumen_conversion r =
-                Transfromar_cab(o.cabecera, o.columnas, o.filas, *o.lector, t.destino, progreso);
-            textos = Textos_avisos(r);
+            textos = Textos_avisos(Convertir_pedido(pedido, progreso));
         } catch (const std::exception& e) {
             error = e.what();
         }

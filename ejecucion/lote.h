@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "conversion/transformar.h"
+#include "ejecucion/pedido.h"
 
 namespace tesmalo {
 
@@ -52,13 +53,13 @@ struct Avisos_lote {
 };
 
 // Convierte los trabajos de `plan` (sin rechazos) en `hilos` hilos a la vez, a lo sumo uno por
-// trabajo, y vuelve cuando todos han acabado. Cada origen se prepara con Preparar_origen y las
-// cuentas dadas; un trabajo que falla (también uno sin destino) no detiene a los demás. Las
+// trabajo, y vuelve cuando todos han acabado. Cada trabajo es el pedido `comun` (lo que vale
+// para todo el lote) con el origen y el destino del trabajo, atendido por Convertir_pedido; un
+// trabajo que falla (también uno sin destino) no detiene a los demás. Las
 // conversiones son hilos del mismo proceso: una señal de fin retira de una vez los temporales
 // de todas las que estén en marcha, y sólo deja de interrumpir cuando todos los destinos tienen
 // su nombre.
-void Correr_lote(const Plan_lote& plan, int hilos, std::optional<qint32> cabecera,
-                 std::optional<qint32> columnas, std::optional<qint32> filas,
+void Correr_lote(const Plan_lote& plan, int hilos, const Pedido_conversion& comun,
                  const Avisos_lote& avisos);
 
 }  // namespace tesmalo
