@@ -427,6 +427,38 @@ class Cli_test : public QObject {
         QVERIFY(terminal.contains("] 100%"));
         QVERIFY(terminal.contains("Destino escrito: " + tmp.filePath("z.txt").toUtf8()));
     }
+
+    // El .prj del origen (zona1.prj, también para zona1.asc.gz) va al lado del destino, con su
+    // nombre y los mismos bytes; sin él, el .prj que tuviera el destino se queda, y un destino
+    // que es un flujo no lleva ninguno.
+    void sistema_de_coordenadas_data() {
+        QTest::addColumn<QString>("origen");
+        QTest::addColumn<bool>("con_prj");
+        QTest::addColumn<QString>("destino");
+        QTest::newRow("con .prj") << "zona1.asc" << true << "z.txt";
+        QTest::newRow("sin .prj: el del destino se queda") << "zona1.asc" << false << "z.txt";
+        QTest::newRow(".gz con .prj") << "zona1.asc.gz" << true << "z.txt";
+        QTest::newRow("salida estándar") << "zona1.asc" << true << "-";
+    }
+    void sistema_de_coordenadas() {
+        QFETCH(QString, origen);
+        QFETCH(bool, con_prj);
+        QFETCH(QString, destino);
+        QTemporaryDir tmp;
+        const QByteArray rejilla = Leer(Muestras() + "/zona1.asc");
+        QVERIFY(Escribir(tmp.filePath(origen),
+                         origen.endsWith(".gz") ? tesmalo::Comprimir_gzip(rejilla) : rejilla));
+        const QByteArray prj = "PROJCS[\"ETRS89 / UTM zone 30N\"]";
+        if (con_prj) QVERIFY(Escribir(tmp.filePath("zona1.prj"), prj));
+        QVERIFY(Escribir(tmp.filePath("z.prj"), "anterior"));
+        const Resultado r = Lanzar({"-q", origen, destino}, tmp.path());
+        QCOMPARE(r.errores, QByteArray());
+        QCOMPARE(r.codigo, 0);
+        QCOMPARE(Leer(tmp.filePath("z.prj")),
+                 con_prj && destino != "-" ? prj : QByteArray("anterior"));
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(),
+                 3 + int(con_prj) - int(destino == "-"));
+    }
 };
 
 QTEST_GUILESS_MAIN(Cli_test)

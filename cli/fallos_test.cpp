@@ -479,6 +479,19 @@ class Fallos_test : public QObject {
                        .arg(senal)
                 << 0 << ""
                 << "cmp d.txt ref.txt && " + Solo("d.txt otro.asc ref.txt src.asc");
+        // Con su .prj, el trabajo sigue siendo un destino: hecho cuando los dos tienen nombre.
+        QTest::newRow("SIGTERM con el destino y su .prj ya en su sitio")
+            << "command -v strace >/dev/null || { echo 'falta strace' >&2; exit 77; }; "
+               "printf 'PROJCS[\"x\"]' > src.prj"
+            << QString(
+                   "strace -qq -f -o /dev/null -e trace=fsync "
+                   "-e inject=fsync:delay_enter=5000000 \"$CLI\" -q src.asc d.txt "
+                   "2>errores.txt & s=$!; for i in $(seq 400); do cmp -s d.txt ref.txt "
+                   "&& break; sleep 0.05; done; kill -TERM $(pgrep -P $s); wait $s; c=$?; "
+                   "grep -v '^strace:' errores.txt >&2; rm errores.txt; exit $c")
+            << 0 << ""
+            << "cmp d.txt ref.txt && cmp d.prj src.prj && " +
+                   Solo("d.prj d.txt otro.asc ref.txt src.asc src.prj");
         // Y sale con 0 sólo con el nombre nuevo en disco: si la señal llega mientras su fsync
         // de la carpeta espera (retenido 5 s), la carpeta va a disco antes de salir, y ese
         // fsync acaba con 0 en la traza.

@@ -242,6 +242,25 @@ class Gdal_test : public QObject {
             QCOMPARE(escritos[i].toFloat(), (nula ? sin_datos : leidos[i]).toFloat());
         }
     }
+
+    // Con el .prj del origen al lado, gdal lee en el destino el mismo sistema de coordenadas.
+    void lee_el_mismo_sistema_de_coordenadas() {
+        QTemporaryDir tmp;
+        QVERIFY(QFile::copy(Muestras() + "/zona1.asc", tmp.filePath("zona1.asc")));
+        tesmalo::Escribir_fichero_prueba(
+            tmp.filePath("zona1.prj"),
+            R"(PROJCS["ETRS_1989_UTM_Zone_30N",GEOGCS["GCS_ETRS_1989",DATUM["D_ETRS_1989",)"
+            R"(SPHEROID["GRS_1980",6378137.0,298.257222101]],PRIMEM["Greenwich",0.0],)"
+            R"(UNIT["Degree",0.0174532925199433]],PROJECTION["Transverse_Mercator"],)"
+            R"(PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",0.0],)"
+            R"(PARAMETER["Central_Meridian",-3.0],PARAMETER["Scale_Factor",0.9996],)"
+            R"(PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])");
+        QCOMPARE(Salida(TESMALO_CLI, {"-q", tmp.filePath("zona1.asc"), tmp.filePath("z.asc")}),
+                 QByteArray());
+        const QByteArray antes = Salida("gdalsrsinfo", {"-o", "wkt1", tmp.filePath("zona1.asc")});
+        QVERIFY2(antes.contains("UTM zone 30N"), antes.constData());
+        QCOMPARE(Salida("gdalsrsinfo", {"-o", "wkt1", tmp.filePath("z.asc")}), antes);
+    }
 };
 
 QTEST_GUILESS_MAIN(Gdal_test)

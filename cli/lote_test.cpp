@@ -163,6 +163,21 @@ class Lote_test : public QObject {
             << QStringList{
                    "el destino de «a/zona1.asc», «red/zona1_reestruct.txt», es uno de los "
                    "orígenes, «srv/zona1_reestruct.txt», al que se llega por otro nombre"};
+        // El .prj que una conversión escribe al lado de su destino, como su rejilla.
+        QTest::newRow(".prj de destino que es el de otro origen por un enlace")
+            << QStringList{"-d", "salida", "c/l1.asc", "c/l2.asc"}
+            << QStringList{"«c/l1.asc» y «c/l2.asc» escribirían el mismo fichero",
+                           "«salida/l2_reestruct.prj» llevan a él"};
+        QTest::newRow(".prj de destino que es un origen")
+            << QStringList{"-d", "salida", "c/q.asc", "salida/q_reestruct.prj"}
+            << QStringList{
+                   "el destino de «c/q.asc», «salida/q_reestruct.prj», es uno de los "
+                   "orígenes"};
+        QTest::newRow(".prj de destino que es el .prj de un origen")
+            << QStringList{"-d", "salida", "c/q.asc", "salida/q_reestruct.asc"}
+            << QStringList{
+                   "el destino de «c/q.asc», «salida/q_reestruct.prj», es el sistema de "
+                   "coordenadas (.prj) de uno de los orígenes"};
         QTest::newRow("carpeta que falta")
             << QStringList{"-d", "no-hay", "a/zona1.asc"}
             << QStringList{"la carpeta de destino «no-hay» no existe"};
@@ -194,6 +209,15 @@ class Lote_test : public QObject {
         // Enlaces colgados: a lo que escribirá otro origen del lote, y a ninguna parte.
         QVERIFY(QFile::link("b_reestruct.txt", t + "/salida/a_reestruct.txt"));
         QVERIFY(QFile::link("no-hay/c.txt", t + "/salida/c_reestruct.txt"));
+        // Orígenes con su .prj, y los .prj que ya hay donde irían los suyos.
+        for (const char* nombre : {"l1", "l2", "q"}) {
+            QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/c/" + nombre + ".asc"));
+            Escribir_fichero_prueba(t + "/c/" + nombre + ".prj", "PROJCS[\"x\"]");
+        }
+        Escribir_fichero_prueba(t + "/salida/l2_reestruct.prj", "anterior\n");
+        QVERIFY(QFile::link("l2_reestruct.prj", t + "/salida/l1_reestruct.prj"));
+        QVERIFY(QFile::copy(t + "/a/zona1.asc", t + "/salida/q_reestruct.asc"));
+        Escribir_fichero_prueba(t + "/salida/q_reestruct.prj", "PROJCS[\"q\"]");
         // Las carpetas montadas se montan sólo para su fila.
         const QString carpeta = argumentos.at(argumentos.indexOf("-d") + 1);
         std::optional<tesmalo::Montaje_fat> fat;

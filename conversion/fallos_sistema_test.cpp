@@ -71,6 +71,9 @@ class Averia : public tesmalo::Operaciones_ficheros {
     int Renombrar_en(int a, const char* viejo, int b, const char* nuevo) override {
         return Toca("renameat") ? Fallo() : Operaciones_ficheros::Renombrar_en(a, viejo, b, nuevo);
     }
+    int Intercambiar_en(int a, const char* uno, int b, const char* otro) override {
+        return Toca("renameat2") ? Fallo() : Operaciones_ficheros::Intercambiar_en(a, uno, b, otro);
+    }
     int Cambiar_permisos(int fd, mode_t modo) override {
         return Toca("fchmod") ? Fallo() : Operaciones_ficheros::Cambiar_permisos(fd, modo);
     }
@@ -207,6 +210,79 @@ class Fallos_sistema_test : public QObject {
         struct stat visto {};
         QVERIFY(::stat(QFile::encodeName(destino).constData(), &visto) == 0);
         QCOMPARE(visto.st_mode & 07777 & ~mode_t(0640), 0u);
+    }
+
+    // Con el .prj del origen al lado, la rejilla y su .prj se guardan juntos: un fallo en el
+    // .prj, o en la rejilla después de que el .prj tomara su nombre, deja los dos anteriores
+    // (o ningún .prj, si no había) y ningún temporal. La rejilla se escribe y se lleva a disco
+    // antes que el .prj, y el .prj toma su nombre antes que ella.
+    void fallo_con_sistema_de_coordenadas_data() {
+        QTest::addColumn<QString>("operacion");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("vez");
+        QTest::addColumn<bool>("habia_prj");
+        QTest::addColumn<bool>("reemplaza");
+        QTest::newRow("write del .prj") << "write" << EIO << 2 << true << false;
+        QTest::newRow("fdatasync del .prj") << "fdatasync" << EIO << 2 << true << false;
+        QTest::newRow("renameat2 del .prj") << "renameat2" << EIO << 1 << true << false;
+        QTest::newRow("renameat de la rejilla tras intercambiar el .prj")
+            << "renameat" << EIO << 1 << true << false;
+        QTest::newRow("renameat de la rejilla tras crear el .prj")
+            << "renameat" << EIO << 2 << false << false;
+        // Sin intercambio (FAT, NFS), el .prj anterior se aparta y vuelve si la rejilla falla.
+        QTest::newRow("renameat2 EINVAL y renameat de la rejilla")
+            << "renameat2+renameat" << EIO << 3 << true << false;
+        QTest::newRow("renameat2 EINVAL, tolerado") << "renameat2" << EINVAL << 1 << true << true;
+    }
+    void fallo_con_sistema_de_coordenadas() {
+        QFETCH(QString, operacion);
+        QFETCH(int, error);
+        QFETCH(int, vez);
+        QFETCH(bool, habia_prj);
+        QFETCH(bool, reemplaza);
+        const QString destino = Ruta("destino.txt"), prj = Ruta("destino.prj");
+        tesmalo::Escribir_fichero_prueba(Ruta("origen.prj"), "PROJCS[\"nuevo\"]");
+        QFile::remove(destino);
+        QFile::remove(prj);
+        tesmalo::Escribir_fichero_prueba(destino, "viejo\n");
+        if (habia_prj) tesmalo::Escribir_fichero_prueba(prj, "viejo prj\n");
+
+        // «renameat2+renameat»: renameat2 no intercambia (EINVAL) y renameat falla sólo en su
+        // vez, la de la rejilla (las anteriores apartan el .prj viejo y dan nombre al nuevo).
+        const bool sin_intercambio = operacion == "renameat2+renameat";
+        Averia averia(sin_intercambio ? "renameat2" : operacion, sin_intercambio ? EINVAL : error,
+                      sin_intercambio ? 1 : vez);
+        struct Sin_intercambio : Averia {
+            using Averia::Averia;
+            int vez = 0, vistas = 0;
+            int Renombrar_en(int a, const char* viejo, int b, const char* nuevo) override {
+                if (++vistas == vez) return errno = EIO, -1;
+                return Averia::Renombrar_en(a, viejo, b, nuevo);
+            }
+        } sin(QStringLiteral("renameat2"), EINVAL, 1);
+        sin.vez = vez;
+        tesmalo::Usar_sistema_ficheros(sin_intercambio ? &sin : &averia);
+        QString mensaje;
+        try {
+            Convertir();
+        } catch (const std::runtime_error& e) {
+            mensaje = QString::fromUtf8(e.what());
+        }
+        tesmalo::Usar_sistema_ficheros(nullptr);
+        QFile::remove(Ruta("origen.prj"));
+
+        QVERIFY2((sin_intercambio ? sin.Disparos() : averia.Disparos()) > 0,
+                 "la operación no se llegó a llamar");
+        QVERIFY2(reemplaza == mensaje.isEmpty(), qPrintable(mensaje));
+        QCOMPARE(Leer(destino), reemplaza ? nuevo_ : QByteArray("viejo\n"));
+        QStringList quedan{"destino.txt", "origen.asc"};
+        if (habia_prj || reemplaza) {
+            QCOMPARE(Leer(prj), reemplaza ? QByteArray("PROJCS[\"nuevo\"]") : "viejo prj\n");
+            quedan.insert(0, "destino.prj");
+        }
+        QCOMPARE(QDir(carpeta_.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 quedan);
+        QFile::remove(prj);
     }
 };
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "conversion/cabecera.h"
+#include "conversion/coordenadas.h"
 #include "conversion/lector.h"
 #include "sistema/escritor.h"
 #include "sistema/identidad.h"
@@ -123,11 +125,18 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
     // renombra en la carpeta que dio esa resolución.
     Destino_resuelto resuelto = resolver();
     Comprobar_distintos(origen, resuelto);
+    std::optional<Coordenadas_destino> coordenadas = Preparar_coordenadas(origen, resuelto);
 
     const Cabecera_destino cabecera = Leer_cabecera(origen, Int_filesCap);
     // Copiar_campos reserva en el destino lo que queda del bloque de lectura más uno.
     static_assert(Escritor_destino::Tamano_predeterminado > Lector_origen::Tamano_predeterminado);
     Escritor_destino destino(std::move(resuelto));
+    // El .prj, si lo hay, es un fichero más del mismo guardado: se confirma con la rejilla.
+    std::optional<Escritor_destino> acompanante;
+    if (coordenadas) {
+        acompanante.emplace(std::move(coordenadas->destino), Largo_maximo_prj + 1, true);
+        acompanante->Anadir(coordenadas->bytes.constData(), coordenadas->bytes.size());
+    }
     const QByteArray texto_cabecera = Escribir_cabecera(cabecera);
     destino.Anadir(texto_cabecera.constData(), texto_cabecera.size());
 
@@ -212,7 +221,7 @@ Resumen_conversion Convertir(qint32 Int_filesCap, qint32 Lng_Soncolumn, qint32 L
     // Queda esperar a que el disco tenga el fichero y darle su nombre, que no necesita avisos.
     destino.Terminar_escritura();
     progreso.Indicar_fin();
-    destino.Confirmar();
+    destino.Confirmar(acompanante ? &*acompanante : nullptr);
     return resumen;
 }
 

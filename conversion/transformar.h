@@ -59,6 +59,12 @@ struct Resumen_conversion {
 // cosa (una carpeta, un zócalo) se rechaza antes de leer los valores. Un destino que es el
 // propio origen se rechaza antes de escribir nada.
 //
+// Si el origen tiene al lado su sistema de coordenadas (su .prj: Ruta_prj_origen), sus bytes se
+// escriben al lado del destino, con su nombre (Ruta_prj_destino), en el mismo guardado: los dos
+// ficheros toman su nombre juntos, y un fallo o una interrupción no deja ninguno de los dos
+// nuevos y no toca los que había. Un origen sin .prj no escribe ninguno y deja el que tuviera el
+// destino; un destino que es un flujo, o la entrada estándar como origen, no lleva .prj.
+//
 // Lng_Soncolumn y Lng_Sonfila sólo escalan la fracción de progreso; su producto (de 64 bits)
 // no puede ser 0.
 //

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "conversion/coordenadas.h"
+#include "conversion/lector.h"
 #include "inspection/destino.h"
 #include "sistema/carpetas.h"
 #include "sistema/identidad.h"
@@ -89,8 +91,16 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
     // tamaño y la hora de uno de ellos se compara con él byte a byte.
     QMultiHash<qint64, std::pair<struct stat, QString>> origenes_por_tamano;
     QList<qint64> tamanos;
+    // Los .prj de los orígenes, que sus conversiones leen.
+    QSet<QString> rutas_prj;
+    Ficheros_vistos<bool> ficheros_prj;
     for (const QString& origen : origenes) {
         rutas_origen.insert(lugar(origen));
+        const QString prj = Ruta_prj_origen(origen);
+        if (const auto estado_prj = Estado(prj)) {
+            rutas_prj.insert(lugar(prj));
+            ficheros_prj.Anotar(*estado_prj, true);
+        }
         const auto estado = Estado(origen);
         if (estado) ficheros_origen.Anotar(*estado, true);
         if (estado && S_ISREG(estado->st_mode))
@@ -108,6 +118,67 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         int error;
     };
     QList<Colgado> colgados;
+    // Un destino de `origen`: la rejilla o su .prj. Se anota, y se rechaza si choca con otro
+    // destino o con un origen (o con el .prj de un origen, que otro trabajo está leyendo).
+    const auto comprobar = [&](const QString& origen, const QString& destino) {
+        const QString clave = lugar(destino);
+        if (const auto otro = origen_de.constFind(clave); otro != origen_de.cend()) {
+            if (otro->second == destino)
+                plan.rechazos << QString("«%1» y «%2» escribirían el mismo destino, «%3»")
+                                     .arg(otro->first, origen, destino);
+            else
+                plan.rechazos << QString(
+                                     "«%1» y «%2» escribirían el mismo fichero: «%3» y «%4» son "
+                                     "el mismo nombre en «%5», que no distingue mayúsculas de "
+                                     "minúsculas")
+                                     .arg(otro->first, origen, otro->second, destino, carpeta);
+            return;
+        }
+        origen_de.insert(clave, {origen, destino});
+        // El destino se resuelve como lo resolverá su conversión: un enlace que no se puede
+        // seguir la hará fallar, y uno colgado podría dejar de estarlo cuando otra conversión
+        // del lote cree el fichero al que lleva, y entonces dos escribirían en él.
+        if (const int error = Enlace_que_no_se_sigue(destino); error != 0) {
+            colgados << Colgado{origen, destino, error};
+            return;
+        }
+        const auto estado = Estado(destino);
+        if (estado) {
+            if (const auto* otro = escrito_por.Buscar(*estado)) {
+                plan.rechazos << QString(
+                                     "«%1» y «%2» escribirían el mismo fichero: «%3» y «%4» "
+                                     "llevan a él")
+                                     .arg(otro->first, origen, otro->second, destino);
+                return;
+            }
+            escrito_por.Anotar(*estado, {origen, destino});
+        }
+        if (rutas_origen.contains(clave) || (estado && ficheros_origen.Buscar(*estado))) {
+            plan.rechazos
+                << QString("el destino de «%1», «%2», es uno de los orígenes").arg(origen, destino);
+            return;
+        }
+        if (rutas_prj.contains(clave) || (estado && ficheros_prj.Buscar(*estado))) {
+            plan.rechazos << QString(
+                                 "el destino de «%1», «%2», es el sistema de coordenadas (.prj) "
+                                 "de uno de los orígenes")
+                                 .arg(origen, destino);
+            return;
+        }
+        // Visto por otro camino (una carpeta de red y la del servidor, FUSE), el sistema da
+        // otro fichero: el destino es el origen si tiene su tamaño, su hora y sus bytes.
+        if (!estado || !S_ISREG(estado->st_mode)) return;
+        for (auto it = origenes_por_tamano.constFind(estado->st_size);
+             it != origenes_por_tamano.cend() && it.key() == estado->st_size; ++it)
+            if (Parecen_el_mismo(it->first, *estado) && Mismo_contenido(it->second, destino) == 1) {
+                plan.rechazos << QString(
+                                     "el destino de «%1», «%2», es uno de los orígenes, «%3», "
+                                     "al que se llega por otro nombre (tiene su tamaño, su hora "
+                                     "y los mismos bytes)")
+                                     .arg(origen, destino, it->second);
+                break;
+            }
+    };
     for (const QString& origen : origenes) {
         Trabajo_lote t{origen, {}, {}, tamanos[plan.trabajos.size()]};
         try {
@@ -118,57 +189,11 @@ Plan_lote Planear_lote(const QString& carpeta, const QStringList& origenes) {
         }
         plan.trabajos << t;
         if (t.destino.isEmpty()) continue;
-        const QString clave = lugar(t.destino);
-        if (const auto otro = origen_de.constFind(clave); otro != origen_de.cend()) {
-            if (otro->second == t.destino)
-                plan.rechazos << QString("«%1» y «%2» escribirían el mismo destino, «%3»")
-                                     .arg(otro->first, origen, t.destino);
-            else
-                plan.rechazos << QString(
-                                     "«%1» y «%2» escribirían el mismo fichero: «%3» y «%4» son "
-                                     "el mismo nombre en «%5», que no distingue mayúsculas de "
-                                     "minúsculas")
-                                     .arg(otro->first, origen, otro->second, t.destino, carpeta);
-            continue;
-        }
-        origen_de.insert(clave, {origen, t.destino});
-        // El destino se resuelve como lo resolverá su conversión: un enlace que no se puede
-        // seguir la hará fallar, y uno colgado podría dejar de estarlo cuando otra conversión
-        // del lote cree el fichero al que lleva, y entonces dos escribirían en él.
-        if (const int error = Enlace_que_no_se_sigue(t.destino); error != 0) {
-            colgados << Colgado{origen, t.destino, error};
-            continue;
-        }
-        const auto estado = Estado(t.destino);
-        if (estado) {
-            if (const auto* otro = escrito_por.Buscar(*estado)) {
-                plan.rechazos << QString(
-                                     "«%1» y «%2» escribirían el mismo fichero: «%3» y «%4» "
-                                     "llevan a él")
-                                     .arg(otro->first, origen, otro->second, t.destino);
-                continue;
-            }
-            escrito_por.Anotar(*estado, {origen, t.destino});
-        }
-        if (rutas_origen.contains(clave) || (estado && ficheros_origen.Buscar(*estado))) {
-            plan.rechazos << QString("el destino de «%1», «%2», es uno de los orígenes")
-                                 .arg(origen, t.destino);
-            continue;
-        }
-        // Visto por otro camino (una carpeta de red y la del servidor, FUSE), el sistema da
-        // otro fichero: el destino es el origen si tiene su tamaño, su hora y sus bytes.
-        if (!estado || !S_ISREG(estado->st_mode)) continue;
-        for (auto it = origenes_por_tamano.constFind(estado->st_size);
-             it != origenes_por_tamano.cend() && it.key() == estado->st_size; ++it)
-            if (Parecen_el_mismo(it->first, *estado) &&
-                Mismo_contenido(it->second, t.destino) == 1) {
-                plan.rechazos << QString(
-                                     "el destino de «%1», «%2», es uno de los orígenes, «%3», "
-                                     "al que se llega por otro nombre (tiene su tamaño, su hora "
-                                     "y los mismos bytes)")
-                                     .arg(origen, t.destino, it->second);
-                break;
-            }
+        const qsizetype antes = plan.rechazos.size();
+        comprobar(origen, t.destino);
+        // Su conversión escribirá también el .prj, si el origen lo tiene.
+        if (plan.rechazos.size() == antes && Estado(Ruta_prj_origen(origen)))
+            comprobar(origen, Ruta_prj_destino(t.destino));
     }
     for (const auto& [origen, destino, error] : colgados) {
         const QString lleva_a = Destino_del_enlace(destino);

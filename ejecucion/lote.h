@@ -34,7 +34,9 @@ struct Trabajo_lote {
 // un enlace), un destino que es un enlace simbólico que no se puede seguir (colgado, quizá al
 // destino de otro origen que aún no existe) y el destino que es uno de los orígenes (por su
 // ruta o por ser el mismo fichero, también a través de un montaje overlay, o, visto por otro
-// camino que da otro fichero, como sshfs, por tener su tamaño, su hora y sus bytes). Para saber si
+// camino que da otro fichero, como sshfs, por tener su tamaño, su hora y sus bytes). El .prj que
+// escribe junto a su destino un origen que tiene el suyo (Ruta_prj_destino) se comprueba igual,
+// y además no puede ser el .prj de ningún origen. Para saber si
 // la carpeta distingue mayúsculas crea y borra en ella un fichero oculto; no escribe nada más.
 struct Plan_lote {
     QList<Trabajo_lote> trabajos;

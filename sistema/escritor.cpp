@@ -10,8 +10,10 @@
 
 namespace tesmalo {
 
-Escritor_destino::Escritor_destino(Destino_resuelto destino, qsizetype tamano_bloque)
+Escritor_destino::Escritor_destino(Destino_resuelto destino, qsizetype tamano_bloque,
+                                   bool acompanante)
     : destino_(std::move(destino)),
+      acompanante_(acompanante),
       tamano_bloque_(tamano_bloque),
       bloques_(new char[2 * tamano_bloque]),
       bufer_(bloques_.get()) {

@@ -33,6 +33,10 @@
 #include "sistema/resolver_destino.h"
 
 namespace tesmalo {
+class Registro_temporales;
+}
+
+namespace tesmalo {
 
 class Escritor_destino {
   public:
@@ -45,8 +49,13 @@ class Escritor_destino {
     // extendidos. Lo que el sistema de ficheros no guarde no es un fallo, pero nunca da más
     // acceso que el anterior: si la ACL no se pudo copiar sólo su dueño conserva permisos, y si
     // el grupo no es el mismo, el grupo no tiene ninguno; lanza si ni así se puede.
+    //
+    // Un acompañante (`acompanante` verdadero) es un fichero más del mismo trabajo, como el .prj
+    // que va al lado de la rejilla: no cuenta como destino del proceso (Anunciar_destinos) y sólo
+    // se confirma con el destino al que acompaña (Confirmar).
     explicit Escritor_destino(Destino_resuelto destino,
-                              qsizetype tamano_bloque = Tamano_predeterminado);
+                              qsizetype tamano_bloque = Tamano_predeterminado,
+                              bool acompanante = false);
     // Sin Confirmar, descarta el temporal.
     ~Escritor_destino();
 
@@ -78,7 +87,15 @@ class Escritor_destino {
     void Terminar_escritura();
     // Termina la escritura, pasa el temporal a disco y le da el nombre del destino; lanza si
     // algo de eso falla, y entonces el destino que hubiera sigue intacto.
-    void Confirmar();
+    //
+    // Con `acompanante` (un fichero normal, nunca un flujo), los dos a la vez: los dos temporales
+    // escritos y en disco antes de que ninguno tome su nombre; después, el acompañante toma el
+    // suyo y el que reemplaza queda a salvo (intercambiado con el temporal, o apartado con otro
+    // nombre donde el sistema de ficheros no intercambia), y si el destino no puede tomar el
+    // suyo, el acompañante anterior vuelve a su sitio, o el nuevo se retira si no había. Así un
+    // fallo en cualquier paso no deja ninguno de los dos ficheros nuevos y deja los que había; una
+    // señal de fin, que espera al registro, ve los dos nombres antes o los dos después.
+    void Confirmar(Escritor_destino* acompanante = nullptr);
 
   private:
     // Entrega el bloque actual al hilo de escritura y pasa a llenar el otro.
@@ -96,13 +113,27 @@ class Escritor_destino {
     [[noreturn]] void Fallar_confirmacion(int error);
     // Da al temporal sin nombre un nombre propio en la carpeta; falso (con errno) si no pudo.
     bool Nombrar_temporal();
+    // Lo que Confirmar hace antes de dar nombres: todo escrito, en disco, con nombre y cerrado.
+    void Asegurar_temporal();
+    // Con el registro bloqueado, el acompañante toma su nombre guardando el fichero que
+    // reemplaza; Deshacer_nombre lo devuelve a su sitio (o quita el nuevo) y Soltar_reemplazado
+    // borra el que se guardó, una vez que el destino tiene el suyo.
+    void Tomar_nombre_guardando();
+    void Deshacer_nombre();
+    void Soltar_reemplazado(Registro_temporales& registro);
 
     Destino_resuelto destino_;
     Descriptor fichero_;
-    Descriptor retenido_;      // otro descriptor del temporal, que guarda su cerrojo
-    std::string temporal_;     // nombre del temporal en la carpeta; vacío mientras no tenga
-    bool sin_nombre_ = false;  // el temporal se creó con O_TMPFILE
-    bool en_curso_ = false;    // contado en el registro como destino en curso
+    Descriptor retenido_;       // otro descriptor del temporal, que guarda su cerrojo
+    std::string temporal_;      // nombre del temporal en la carpeta; vacío mientras no tenga
+    bool sin_nombre_ = false;   // el temporal se creó con O_TMPFILE
+    bool en_curso_ = false;     // contado en el registro como destino en curso
+    bool acompanante_ = false;  // no cuenta como destino; lo confirma el destino al que acompaña
+    // El fichero que reemplazó el acompañante, guardado hasta que el destino tiene su nombre: en
+    // `temporal_`, si se intercambiaron, o apartado con este nombre.
+    bool intercambiado_ = false;
+    std::string apartado_;
+    bool nombrado_ = false;  // el acompañante tomó su nombre y aún se puede deshacer
     qsizetype tamano_bloque_;
     std::unique_ptr<char[]> bloques_;
     char* bufer_;  // el bloque que se está llenando

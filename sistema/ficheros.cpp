@@ -77,6 +77,10 @@ int Operaciones_ficheros::Cambiar_permisos(int fd, mode_t modo) {
 int Operaciones_ficheros::Cambiar_dueno(int fd, uid_t dueno, gid_t grupo) {
     return ::fchown(fd, dueno, grupo);
 }
+int Operaciones_ficheros::Intercambiar_en(int carpeta_a, const char* a, int carpeta_b,
+                                          const char* b) {
+    return ::renameat2(carpeta_a, a, carpeta_b, b, RENAME_EXCHANGE);
+}
 
 int Operaciones_ficheros::Duplicar(int fd) {
     return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);

@@ -69,6 +69,9 @@ class Operaciones_ficheros {
     virtual ssize_t Leer_enlace_en(int carpeta, const char* nombre, char* bufer, std::size_t n);
     virtual int Permite_en(int carpeta, const char* nombre, int modo, int banderas);
     virtual int Bloquear(int fd, int operacion);
+    // renameat2 con RENAME_EXCHANGE: los dos nombres, que deben existir, cambian de fichero de
+    // una vez
+    virtual int Intercambiar_en(int carpeta_a, const char* a, int carpeta_b, const char* b);
 };
 
 // Lleva a disco las entradas de la carpeta abierta `carpeta` (también con O_PATH). Devuelve 0 si
