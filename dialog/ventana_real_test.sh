@@ -71,9 +71,17 @@ python=/usr/bin/python3
 locale -a | grep -qix "$(echo "$local" | sed 's/UTF-8/utf8/I')" ||
     { echo "falta la configuración regional $local: prueba omitida"; exit 77; }
 
-# Una sesión de D-Bus propia: en ella el programa encuentra el bus de accesibilidad.
+# Una sesión de D-Bus propia: en ella el programa encuentra el bus de accesibilidad. El bus lo
+# arranca la sesión con su entorno y deja su zócalo en XDG_RUNTIME_DIR (sin él, en ~/.cache):
+# carpetas propias, para que otra prueba con ventana que corra a la vez no lo quite.
 if [ -z "${TESMALO_PRUEBA_EN_SESION:-}" ]; then
-    TESMALO_PRUEBA_EN_SESION=1 exec dbus-run-session -- bash "$0" "$@"
+    sesion="$(mktemp -d)"
+    mkdir -m 700 "$sesion/runtime" "$sesion/cache"
+    codigo=0
+    XDG_RUNTIME_DIR="$sesion/runtime" XDG_CACHE_HOME="$sesion/cache" TESMALO_PRUEBA_EN_SESION=1 \
+        dbus-run-session -- bash "$0" "$@" || codigo=$?
+    rm -rf "$sesion"
+    exit "$codigo"
 fi
 
 carpeta="$(mktemp -d)"
