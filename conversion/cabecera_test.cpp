@@ -20,7 +20,7 @@ const Lineas Ejemplo_destino{"ncols         401",    "nrows         301",   "xll
 
 class Cabecera_test : public QObject {
     Q_OBJECT
-    tesmalo::Carpeta_origen carpeta_{QStringLiteral("origen.asc")};
+    tesmalo::Carpeta_prueba carpeta_{QStringLiteral("origen.asc")};
 
   private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }

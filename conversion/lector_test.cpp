@@ -76,7 +76,7 @@ using Lineas = QList<QList<QByteArray>>;
 
 class Lector_test : public QObject {
     Q_OBJECT
-    tesmalo::Carpeta_origen carpeta_{QStringLiteral("origen.txt")};
+    tesmalo::Carpeta_prueba carpeta_{QStringLiteral("origen.txt")};
 
   private slots:
     void lineas_data() {

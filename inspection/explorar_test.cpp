@@ -10,7 +10,7 @@ using tesmalo::Explorar_cabecera;
 
 class Explorar_test : public QObject {
     Q_OBJECT
-    tesmalo::Carpeta_origen carpeta_{QStringLiteral("origen.asc")};
+    tesmalo::Carpeta_prueba carpeta_{QStringLiteral("origen.asc")};
 
   private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }

@@ -59,9 +59,9 @@ inline void Escribir_fichero_prueba(const QString& ruta, const QByteArray& conte
 // Una carpeta temporal con un fichero de origen, `nombre`, que cada caso reescribe: Escribir
 // deja `contenido` como todo el fichero y devuelve su ruta, o detiene la prueba si no puede.
 // Como carpeta temporal, da también las rutas de otros ficheros de ella. Se borra al destruirla.
-class Carpeta_origen : public QTemporaryDir {
+class Carpeta_prueba : public QTemporaryDir {
   public:
-    explicit Carpeta_origen(const QString& nombre) : nombre_(nombre) {}
+    explicit Carpeta_prueba(const QString& nombre) : nombre_(nombre) {}
     QString Escribir(const QByteArray& contenido) const {
         const QString ruta = filePath(nombre_);
         Escribir_fichero_prueba(ruta, contenido);
