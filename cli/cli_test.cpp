@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,18 +13,12 @@
 namespace {
 
 using Resultado = tesmalo::Resultado_proceso;
+using tesmalo::Cabecera_3x2;
+using tesmalo::Cabecera_escrita_3x2;
 using tesmalo::Escribir;
 using tesmalo::Lanzar;
 using tesmalo::Leer;
 using tesmalo::Muestras;
-
-// La cabecera de una rejilla de 3 × 2 y la que se escribe a partir de ella.
-const QByteArray Cabecera_3x2 =
-    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
-    "nodata_value -999.000\n";
-const QByteArray Cabecera_escrita =
-    "ncols         3\r\nnrows         2\r\nxllcorner     258.00\r\nyllcorner     448.50\r\n"
-    "cellsize      15.00\r\nnodata_value  -999\r\n";
 
 }  // namespace
 
@@ -145,7 +138,7 @@ class Cli_test : public QObject {
         QCOMPARE(r.errores, avisos);
         QCOMPARE(r.codigo, 0);
         QCOMPARE(r.salida, QByteArray());
-        QCOMPARE(Leer(tmp.filePath("destino.txt")), Cabecera_escrita + filas);
+        QCOMPARE(Leer(tmp.filePath("destino.txt")), Cabecera_escrita_3x2 + filas);
     }
 
     // Un origen gzip se convierte en lo mismo que su rejilla descomprimida, en una conversión,
@@ -412,11 +405,9 @@ class Cli_test : public QObject {
         const QString orden =
             QString("'%1' %2 '%3/zona1.asc' '%4'")
                 .arg(TESMALO_CLI, silencio ? "-q" : "", Muestras(), tmp.filePath("z.txt"));
-        QProcess p;
-        p.start(script, {"-qec", orden, "/dev/null"});
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
-        const QByteArray terminal = p.readAllStandardOutput();
+        const Resultado r = tesmalo::Lanzar_programa(script, {"-qec", orden, "/dev/null"});
+        QCOMPARE(r.codigo, 0);
+        const QByteArray terminal = r.salida;
         QCOMPARE(Leer(tmp.filePath("z.txt")).count('\n'), 6 + 301);
         if (silencio) {
             QCOMPARE(terminal, QByteArray());

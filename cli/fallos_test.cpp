@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -154,25 +153,17 @@ bool Dormido_en(pid_t pid, int llamada) {
     return actual.readAll().startsWith(QByteArray::number(llamada) + ' ');
 }
 
-bool Es_utf8(const QByteArray& texto) {
-    QStringDecoder decodificador(QStringDecoder::Utf8);
-    (void)QString(decodificador(texto));
-    return !decodificador.hasError();
-}
-
+using tesmalo::Cabecera_3x2;
+using tesmalo::Cabecera_escrita_3x2;
+using tesmalo::Es_utf8;
 using tesmalo::Escribir;
 using tesmalo::Leer;
+// Monta la memoria FAT en «fat»; cleanup() la desmonta.
+using tesmalo::Montar_fat;
 
 bool Como_root() {
     return geteuid() == 0;
 }
-
-const QByteArray Cabecera_3x2 =
-    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
-    "nodata_value -999.000\n";
-const QByteArray Cabecera_escrita_3x2 =
-    "ncols         3\r\nnrows         2\r\nxllcorner     258.00\r\nyllcorner     448.50\r\n"
-    "cellsize      15.00\r\nnodata_value  -999\r\n";
 
 const QByteArray Cabecera_1x1 =
     "ncols 1\nnrows 1\nxllcorner 1.0\nyllcorner 2.0\ncellsize 5.0\nnodata_value -9\n";
@@ -286,17 +277,6 @@ class Fallos_test : public QObject {
     // Ningún temporal ni fichero nuevo en la carpeta del caso.
     static QString Solo(const QString& ficheros) {
         return QStringLiteral("[ \"$(ls -A | sort | tr '\\n' ' ')\" = \"%1 \" ]").arg(ficheros);
-    }
-    // Monta en «fat» una imagen FAT por FUSE, como se ven una memoria USB o un móvil: sin
-    // O_TMPFILE ni enlaces duros, y sin permisos ni dueños que se puedan cambiar (fchmod y
-    // fchown fallan con ENOSYS). cleanup() la desmonta.
-    static QString Montar_fat() {
-        return "[ $(id -u) = 0 ] && [ -c /dev/fuse ] && command -v fusefat >/dev/null && "
-               "command -v mkfs.fat >/dev/null || { echo 'FAT por FUSE necesita root, /dev/fuse, "
-               "fusefat y mkfs.fat' >&2; exit 77; }\n"
-               "mkfs.fat -C fat.img 8192 >/dev/null; mkdir fat\n"
-               "fusefat -o rw+ fat.img fat >/dev/null 2>&1 || "
-               "{ echo 'fusefat no puede montar aquí' >&2; exit 77; }\n";
     }
     // strace delante de tesmalo-cli. LeakSanitizer no funciona bajo ptrace: con sanitizadores,
     // ese proceso no busca fugas (sin ellos, la variable no hace nada).

@@ -1,7 +1,6 @@
 // Lo que escribe tesmalo-cli lo lee gdalinfo como una rejilla ASCII de Esri: con el tamaño, el
 // origen y el tamaño de celda de la cabecera, y con los valores del origen en su sitio.
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,15 +12,15 @@ namespace {
 
 using tesmalo::Muestras;
 
-// Lanza `programa` y devuelve su salida; vacía si no terminó con 0 (lo dice en el registro).
+// Lanza `programa` y devuelve su salida; vacía si no terminó con 0 en dos minutos (lo dice en
+// el registro).
 QByteArray Salida(const QString& programa, const QStringList& argumentos) {
-    QProcess p;
-    p.start(programa, argumentos);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning() << programa << argumentos << p.readAllStandardError();
+    const tesmalo::Resultado_proceso r = tesmalo::Lanzar_programa(programa, argumentos, {}, 120000);
+    if (r.codigo != 0) {
+        qWarning() << programa << argumentos << r.errores;
         return {};
     }
-    return p.readAllStandardOutput();
+    return r.salida;
 }
 
 // Los valores del origen en orden de lectura, tras sus `cabecera` líneas de cabecera.
@@ -116,11 +115,10 @@ class Gdal_test : public QObject {
         const QString gz = tmp.filePath(muestra + ".gz");
         if (comprimido)
             QVERIFY(tesmalo::Escribir(gz, tesmalo::Comprimir_gzip(tesmalo::Leer(origen))));
-        QProcess cli;
-        cli.start(TESMALO_CLI, {"-q", comprimido ? gz : origen, destino});
-        QVERIFY(cli.waitForFinished(60000));
-        QCOMPARE(cli.readAllStandardError(), QByteArray());
-        QCOMPARE(cli.exitCode(), 0);
+        const tesmalo::Resultado_proceso cli =
+            tesmalo::Lanzar({"-q", comprimido ? gz : origen, destino});
+        QCOMPARE(cli.errores, QByteArray());
+        QCOMPARE(cli.codigo, 0);
 
         const QString info = Salida("gdalinfo", {destino});
         QVERIFY2(info.contains("Driver: AAIGrid/"), qPrintable(info));
@@ -214,18 +212,16 @@ class Gdal_test : public QObject {
         const QString ruta = tmp.filePath("origen.asc");
         const QString destino = tmp.filePath("destino.asc");
         tesmalo::Escribir_fichero_prueba(ruta, origen);
-        QProcess cli;
-        cli.start(TESMALO_CLI, {"-q", ruta, destino});
-        QVERIFY(cli.waitForFinished(60000));
-        const QString mensaje = QString::fromUtf8(cli.readAllStandardError());
+        const tesmalo::Resultado_proceso cli = tesmalo::Lanzar({"-q", ruta, destino});
+        const QString mensaje = QString::fromUtf8(cli.errores);
         if (!error.isEmpty()) {
-            QCOMPARE(cli.exitCode(), 1);
+            QCOMPARE(cli.codigo, 1);
             QVERIFY2(mensaje.contains(error), qPrintable(mensaje));
             QVERIFY(!QFile::exists(destino));
             return;
         }
         QCOMPARE(mensaje, QString());
-        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(cli.codigo, 0);
 
         const QStringList antes = Geometria(ruta), despues = Geometria(destino);
         QVERIFY2(!despues[0].isEmpty(), qPrintable(despues.join('\n')));

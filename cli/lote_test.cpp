@@ -45,13 +45,9 @@ QStringList Copiar_muestras(const QString& carpeta) {
 }
 
 // Una rejilla de 3 × 2 a la que le falta un valor: su conversión falla.
-const QByteArray Rejilla_corta =
-    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
-    "nodata_value -999.000\n1 2 3\n4 5\n";
+const QByteArray Rejilla_corta = tesmalo::Cabecera_3x2 + "1 2 3\n4 5\n";
 // Una rejilla de 3 × 2 con un valor de más: su conversión termina con un aviso.
-const QByteArray Rejilla_con_aviso =
-    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
-    "nodata_value -999.000\n1 2 3\n4 5 6 7\n";
+const QByteArray Rejilla_con_aviso = tesmalo::Cabecera_3x2 + "1 2 3\n4 5 6 7\n";
 
 }  // namespace
 

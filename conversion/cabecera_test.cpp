@@ -6,6 +6,7 @@
 #include "pruebas/apoyo.h"
 
 using tesmalo::Cabecera_destino;
+using tesmalo::Cabecera_ejemplo;
 using tesmalo::Escribir_cabecera;
 using tesmalo::Lector_origen;
 using tesmalo::Leer_cabecera;
@@ -13,22 +14,13 @@ using tesmalo::Leer_cabecera;
 using Lineas = QList<QByteArray>;
 
 namespace {
-const QByteArray Ejemplo =
-    "ncols 401\r\nnrows 301\r\nxllcorner 258.000\r\nyllcorner 448.500\r\ncellsize 15.000\r\n"
-    "nodata_value -999.000\r\n";
 const Lineas Ejemplo_destino{"ncols         401",    "nrows         301",   "xllcorner     258.00",
                              "yllcorner     448.50", "cellsize      15.00", "nodata_value  -999"};
 }  // namespace
 
 class Cabecera_test : public QObject {
     Q_OBJECT
-    QTemporaryDir carpeta_;
-
-    QString Escribir(const QByteArray& contenido) {
-        const QString ruta = carpeta_.filePath(QStringLiteral("origen.asc"));
-        tesmalo::Escribir_fichero_prueba(ruta, contenido);
-        return ruta;
-    }
+    tesmalo::Carpeta_prueba carpeta_{QStringLiteral("origen.asc")};
 
   private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }
@@ -40,7 +32,7 @@ class Cabecera_test : public QObject {
         QTest::addColumn<int>("columnas");
         QTest::addColumn<int>("filas");
         QTest::addColumn<QByteArray>("siguiente");  // primer campo de la línea que sigue
-        QTest::newRow("ejemplo") << Ejemplo + "1 2" << 6 << Ejemplo_destino << 401 << 301
+        QTest::newRow("ejemplo") << Cabecera_ejemplo + "1 2" << 6 << Ejemplo_destino << 401 << 301
                                  << QByteArray("1");
         QTest::newRow("otras palabras no se miran")
             << QByteArray("401\nfilas 301\nxllcenter 258.5\ny 1.\nc 1.2.3\nnd -999.000\n") << 6
@@ -53,15 +45,15 @@ class Cabecera_test : public QObject {
                       "yllcorner     0.99", "cellsize      25.00", "nodata_value  -999"}
             << 3 << 2 << QByteArray();
         QTest::newRow("ocho líneas: se saltan la 7 y la 8")
-            << Ejemplo + "comentario libre\nfecha de vuelo\n5 6" << 8 << Ejemplo_destino << 401
-            << 301 << QByteArray("5");
+            << Cabecera_ejemplo + "comentario libre\nfecha de vuelo\n5 6" << 8 << Ejemplo_destino
+            << 401 << 301 << QByteArray("5");
         QTest::newRow("cinco líneas dejan vacía la sexta")
-            << Ejemplo << 5 << Ejemplo_destino.first(5) + Lineas{""} << 401 << 301
+            << Cabecera_ejemplo << 5 << Ejemplo_destino.first(5) + Lineas{""} << 401 << 301
             << QByteArray("nodata_value");
         QTest::newRow("ninguna línea: todo vacío")
-            << Ejemplo << 0 << Lineas(6) << 0 << 0 << QByteArray("ncols");
+            << Cabecera_ejemplo << 0 << Lineas(6) << 0 << 0 << QByteArray("ncols");
         QTest::newRow("negativa: como ninguna")
-            << Ejemplo << -3 << Lineas(6) << 0 << 0 << QByteArray("ncols");
+            << Cabecera_ejemplo << -3 << Lineas(6) << 0 << 0 << QByteArray("ncols");
         QTest::newRow("cuentas redondeadas al par, texto tal cual")
             << QByteArray("ncols 400.5\nnrows 3,5\n") << 2
             << Lineas{"ncols         400.5", "nrows         3,5", "", "", "", ""} << 400 << 4
@@ -124,7 +116,7 @@ class Cabecera_test : public QObject {
         QFETCH(int, columnas);
         QFETCH(int, filas);
         QFETCH(QByteArray, siguiente);
-        Lector_origen lector(Escribir(origen));
+        Lector_origen lector(carpeta_.Escribir(origen));
         const Cabecera_destino cabecera = Leer_cabecera(lector, lineas_cabecera);
         QCOMPARE(Lineas(cabecera.textos.begin(), cabecera.textos.end()), esperado);
         QCOMPARE(cabecera.columnas, columnas);
@@ -186,7 +178,7 @@ class Cabecera_test : public QObject {
     void corte_inofensivo() {
         QFETCH(QByteArray, lineas);
         QFETCH(Lineas, esperado);
-        Lector_origen lector(Escribir("ncols 3\nnrows 2\n" + lineas));
+        Lector_origen lector(carpeta_.Escribir("ncols 3\nnrows 2\n" + lineas));
         const Cabecera_destino cabecera = Leer_cabecera(lector, 6);
         QCOMPARE(Lineas(cabecera.textos.begin() + 2, cabecera.textos.end()), esperado);
     }
@@ -235,7 +227,7 @@ class Cabecera_test : public QObject {
         QFETCH(QByteArray, origen);
         QFETCH(int, lineas_cabecera);
         QFETCH(QString, causa);
-        Lector_origen lector(Escribir(origen));
+        Lector_origen lector(carpeta_.Escribir(origen));
         try {
             Leer_cabecera(lector, lineas_cabecera);
             QFAIL("debía fallar");

@@ -76,13 +76,7 @@ using Lineas = QList<QList<QByteArray>>;
 
 class Lector_test : public QObject {
     Q_OBJECT
-    QTemporaryDir carpeta_;
-
-    QString Escribir(const QByteArray& contenido) {
-        const QString ruta = carpeta_.filePath(QStringLiteral("origen.txt"));
-        tesmalo::Escribir_fichero_prueba(ruta, contenido);
-        return ruta;
-    }
+    tesmalo::Carpeta_prueba carpeta_{QStringLiteral("origen.txt")};
 
   private slots:
     void lineas_data() {
@@ -110,7 +104,7 @@ class Lector_test : public QObject {
     void lineas() {
         QFETCH(QByteArray, contenido);
         QFETCH(Lineas, esperado);
-        const QString ruta = Escribir(contenido);
+        const QString ruta = carpeta_.Escribir(contenido);
         for (qsizetype bloque : {1, 2, 3, 1 << 20}) {
             QCOMPARE(Leer_todo(ruta, bloque), esperado);
             QCOMPARE(Leer_todo_por_tuberia(contenido, bloque), esperado);
@@ -138,7 +132,7 @@ class Lector_test : public QObject {
     void gzip() {
         QFETCH(QByteArray, comprimido);
         QFETCH(Lineas, esperado);
-        const QString ruta = Escribir(comprimido);
+        const QString ruta = carpeta_.Escribir(comprimido);
         for (qsizetype bloque : {1, 2, 3, 1 << 20}) {
             QCOMPARE(Leer_todo(ruta, bloque), esperado);
             QCOMPARE(Leer_todo_por_tuberia(comprimido, bloque), esperado);
@@ -164,7 +158,7 @@ class Lector_test : public QObject {
     void gzip_roto() {
         QFETCH(QByteArray, comprimido);
         QFETCH(QString, causa);
-        const QString ruta = Escribir(comprimido);
+        const QString ruta = carpeta_.Escribir(comprimido);
         try {
             Lector_origen lector(ruta);
             while (!lector.Al_final()) lector.Saltar_linea();
@@ -250,7 +244,7 @@ class Lector_test : public QObject {
         QFETCH(qint64, copiados);
         QFETCH(qint64, linea);
         QFETCH(QByteArray, resto);
-        const QString ruta = Escribir(contenido);
+        const QString ruta = carpeta_.Escribir(contenido);
         for (qsizetype bloque : {1, 2, 3, 63, 64, 65, 100, 127, 1 << 20}) {
             Lector_origen lector(ruta, bloque);
             Salida_texto copia;
@@ -282,7 +276,7 @@ class Lector_test : public QObject {
         QFETCH(QByteArray, primero);
         QFETCH(QByteArray, ultimo);
         for (qsizetype bloque : {1, 4, 1 << 20}) {
-            Lector_origen lector(Escribir(linea + "siguiente"), bloque);
+            Lector_origen lector(carpeta_.Escribir(linea + "siguiente"), bloque);
             Extremos e;
             lector.Leer_extremos(e);
             QCOMPARE(QByteArray::fromStdString(e.primero), primero);
@@ -296,7 +290,8 @@ class Lector_test : public QObject {
 
     // Un campo enorme se guarda cortado y marcado, sin que la memoria crezca con él.
     void extremo_demasiado_largo() {
-        Lector_origen lector(Escribir("a " + QByteArray(Extremos::Largo_maximo + 10, '7') + "\n"));
+        Lector_origen lector(
+            carpeta_.Escribir("a " + QByteArray(Extremos::Largo_maximo + 10, '7') + "\n"));
         Extremos e;
         lector.Leer_extremos(e);
         QCOMPARE(e.primero, "a");
@@ -306,7 +301,7 @@ class Lector_test : public QObject {
     }
 
     void saltar_cuenta_campos() {
-        Lector_origen lector(Escribir("1 2 3\n4\n"));
+        Lector_origen lector(carpeta_.Escribir("1 2 3\n4\n"));
         QVERIFY(lector.Siguiente_campo([](const char*, qsizetype) {}));
         QCOMPARE(lector.Saltar_linea(), 2);
         QCOMPARE(lector.Saltar_linea(), 1);
@@ -334,7 +329,8 @@ class Lector_test : public QObject {
     // Un origen que alguien acorta mientras se lee no se da por leído entero: se acaba antes
     // del tamaño que tenía al abrirlo, y eso es un error, no el final del fichero.
     void acortado_mientras_se_lee() {
-        const QString ruta = Escribir("1 2 3 4 5 6 7 8 9 10\n11 12 13 14 15 16 17 18 19 20\n");
+        const QString ruta =
+            carpeta_.Escribir("1 2 3 4 5 6 7 8 9 10\n11 12 13 14 15 16 17 18 19 20\n");
         Lector_origen lector(ruta, 8);
         QVERIFY(lector.Siguiente_campo([](const char*, qsizetype) {}));
         QVERIFY(QFile::resize(ruta, 20));
@@ -373,7 +369,7 @@ class Lector_test : public QObject {
 
     // Lo que crece mientras se lee, en cambio, se lee también.
     void alargado_mientras_se_lee() {
-        const QString ruta = Escribir("1 2\n");
+        const QString ruta = carpeta_.Escribir("1 2\n");
         Lector_origen lector(ruta, 2);
         QVERIFY(lector.Siguiente_campo([](const char*, qsizetype) {}));
         QFile f(ruta);

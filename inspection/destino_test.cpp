@@ -24,6 +24,9 @@ class Destino_test : public QObject {
         QTest::newRow("nombre corto con .GZ") << "/datos/dem.GZ"
                                               << "/datos/"
                                               << "/datos/dem_reestruct.txt";
+        QTest::newRow(".gz sin extensión debajo") << "/datos/zona1.gz"
+                                                  << "/datos/"
+                                                  << "/datos/zona1_reestruct.txt";
         QTest::newRow("en la raíz") << "/zona.dtm"
                                     << "/"
                                     << "/zona_reestruct.txt";

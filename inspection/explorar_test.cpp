@@ -5,23 +5,12 @@
 
 #include "pruebas/apoyo.h"
 
+using tesmalo::Cabecera_ejemplo;
 using tesmalo::Explorar_cabecera;
-
-namespace {
-const QByteArray Ejemplo =
-    "ncols 401\r\nnrows 301\r\nxllcorner 258.000\r\nyllcorner 448.500\r\ncellsize 15.000\r\n"
-    "nodata_value -999.000\r\n";
-}
 
 class Explorar_test : public QObject {
     Q_OBJECT
-    QTemporaryDir carpeta_;
-
-    QString Escribir(const QByteArray& contenido) {
-        const QString ruta = carpeta_.filePath(QStringLiteral("origen.asc"));
-        tesmalo::Escribir_fichero_prueba(ruta, contenido);
-        return ruta;
-    }
+    tesmalo::Carpeta_prueba carpeta_{QStringLiteral("origen.asc")};
 
   private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain)); }
@@ -31,11 +20,12 @@ class Explorar_test : public QObject {
         QTest::addColumn<int>("lineas");
         QTest::addColumn<int>("columnas");
         QTest::addColumn<int>("filas");
-        QTest::newRow("cabecera de seis") << Ejemplo + "1.5 2.5 3.5\r\n" << 6 << 401 << 301;
+        QTest::newRow("cabecera de seis") << Cabecera_ejemplo + "1.5 2.5 3.5\r\n"
+                                          << 6 << 401 << 301;
         QTest::newRow("claves en mayúsculas y con igual")
             << QByteArray("NCOLS 401\nNrows = 301\nx 1\n7\n") << 3 << 401 << 301;
         QTest::newRow("comentarios tras la cabecera")
-            << Ejemplo + "comentario libre\nfecha de vuelo 15 de junio\n1 2\n"
+            << Cabecera_ejemplo + "comentario libre\nfecha de vuelo 15 de junio\n1 2\n"
             << 8 << 401 << 301;
         QTest::newRow("línea vacía en la cabecera")
             << QByteArray("ncols 3\nnrows 2\n\n   \n1 2 3\n") << 4 << 3 << 2;
@@ -56,7 +46,7 @@ class Explorar_test : public QObject {
         QTest::newRow("líneas vacías seguidas antes de los valores")
             << QByteArray("a 3\nb 4\n\n\n\ncomentario\n1\n") << 6 << 3 << 4;
         QTest::newRow("primeras filas con nan e inf")
-            << Ejemplo + "nan nan 3\r\n-nan NaN 2\r\ninf 1 2\r\n"
+            << Cabecera_ejemplo + "nan nan 3\r\n-nan NaN 2\r\ninf 1 2\r\n"
             << 6 << 401 << 301;
         QTest::newRow("claves en otro orden")
             << QByteArray("NROWS 55\ncellsize 30.0\nxllcorner 0.0\nNcols 76\nyllcorner 0\n1\n") << 5
@@ -72,7 +62,7 @@ class Explorar_test : public QObject {
         QFETCH(int, lineas);
         QFETCH(int, columnas);
         QFETCH(int, filas);
-        const auto datos = Explorar_cabecera(Escribir(contenido));
+        const auto datos = Explorar_cabecera(carpeta_.Escribir(contenido));
         QCOMPARE(datos.lineas_cabecera, lineas);
         QCOMPARE(datos.columnas, columnas);
         QCOMPARE(datos.filas, filas);
@@ -83,7 +73,7 @@ class Explorar_test : public QObject {
         QTest::addColumn<QString>("causa");
         QTest::newRow("vacío") << QByteArray() << "se acaba sin llegar a ninguna línea de valores";
         QTest::newRow("sólo cabecera")
-            << Ejemplo << "se acaba sin llegar a ninguna línea de valores";
+            << Cabecera_ejemplo << "se acaba sin llegar a ninguna línea de valores";
         QTest::newRow("línea 1 sin número") << QByteArray("ncols\nnrows 3\n1\n") << "La línea 1 de";
         QTest::newRow("línea 2 vacía") << QByteArray("ncols 3\n\n1\n") << "La línea 2 de";
         QTest::newRow("línea 2 con palabra al final")
@@ -119,7 +109,7 @@ class Explorar_test : public QObject {
     void errores() {
         QFETCH(QByteArray, contenido);
         QFETCH(QString, causa);
-        const QString ruta = Escribir(contenido);
+        const QString ruta = carpeta_.Escribir(contenido);
         try {
             Explorar_cabecera(ruta);
             QFAIL("debía fallar");
@@ -139,7 +129,7 @@ class Explorar_test : public QObject {
     }
     void coma_decimal() {
         QFETCH(QByteArray, valores);
-        const QString ruta = Escribir(Ejemplo + valores);
+        const QString ruta = carpeta_.Escribir(Cabecera_ejemplo + valores);
         QCOMPARE(Explorar_cabecera(ruta).lineas_cabecera, 6);
         QLocale::setDefault(QLocale::c());
         try {
@@ -161,9 +151,10 @@ class Explorar_test : public QObject {
         QByteArray contenido = "a 1\nb 2\n";
         for (int i = 2; i < 32765; ++i) contenido += "x\n";
         contenido += "1\n";
-        QCOMPARE(Explorar_cabecera(Escribir(contenido)).lineas_cabecera, 32765);
+        QCOMPARE(Explorar_cabecera(carpeta_.Escribir(contenido)).lineas_cabecera, 32765);
         contenido.insert(8, "x\n");
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Explorar_cabecera(Escribir(contenido)));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 Explorar_cabecera(carpeta_.Escribir(contenido)));
     }
 
     void no_existe() {

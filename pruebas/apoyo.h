@@ -1,5 +1,6 @@
-// Lo que comparten las pruebas: leer y escribir un fichero de una vez, la carpeta de las
-// rejillas de muestra, lanzar un programa y montar sistemas de ficheros de prueba.
+// Lo que comparten las pruebas: leer y escribir un fichero de una vez, las cabeceras de ejemplo,
+// la carpeta de las rejillas de muestra, lanzar un programa y montar sistemas de ficheros de
+// prueba.
 #pragma once
 
 #include <netinet/in.h>
@@ -13,7 +14,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtGlobal>
 #include <memory>
@@ -53,6 +56,43 @@ inline void Escribir_fichero_prueba(const QString& ruta, const QByteArray& conte
     if (!Escribir(ruta, contenido)) qFatal("no se pudo preparar %s", qPrintable(ruta));
 }
 
+// Una carpeta temporal con un fichero de origen, `nombre`, que cada caso reescribe: Escribir
+// deja `contenido` como todo el fichero y devuelve su ruta, o detiene la prueba si no puede.
+// Como carpeta temporal, da también las rutas de otros ficheros de ella. Se borra al destruirla.
+class Carpeta_prueba : public QTemporaryDir {
+  public:
+    explicit Carpeta_prueba(const QString& nombre) : nombre_(nombre) {}
+    QString Escribir(const QByteArray& contenido) const {
+        const QString ruta = filePath(nombre_);
+        Escribir_fichero_prueba(ruta, contenido);
+        return ruta;
+    }
+
+  private:
+    QString nombre_;
+};
+
+// Verdadero si `texto` es UTF-8 válido.
+inline bool Es_utf8(const QByteArray& texto) {
+    QStringDecoder decodificador(QStringDecoder::Utf8);
+    (void)QString(decodificador(texto));
+    return !decodificador.hasError();
+}
+
+// La cabecera de seis líneas de una rejilla de 401 × 301, con CRLF.
+inline const QByteArray Cabecera_ejemplo =
+    "ncols 401\r\nnrows 301\r\nxllcorner 258.000\r\nyllcorner 448.500\r\ncellsize 15.000\r\n"
+    "nodata_value -999.000\r\n";
+
+// La cabecera de seis líneas de una rejilla de 3 × 2, con LF, y la que escribe la conversión a
+// partir de ella.
+inline const QByteArray Cabecera_3x2 =
+    "ncols 3\nnrows 2\nxllcorner 258.000\nyllcorner 448.500\ncellsize 15.000\n"
+    "nodata_value -999.000\n";
+inline const QByteArray Cabecera_escrita_3x2 =
+    "ncols         3\r\nnrows         2\r\nxllcorner     258.00\r\nyllcorner     448.50\r\n"
+    "cellsize      15.00\r\nnodata_value  -999\r\n";
+
 // La carpeta de las rejillas de muestra: la que diga TESMALO_MUESTRAS (CTest la pone), o la del
 // repositorio. Sólo hay que usarlas por su nombre: en ella puede quedar más.
 inline QString Muestras() {
@@ -67,18 +107,23 @@ struct Resultado_proceso {
 };
 
 // Lanza `programa` con `argumentos` en `carpeta` (la actual si está vacía) y espera a que acabe,
-// un minuto como mucho.
+// `plazo_ms` milisegundos como mucho (un minuto, si no se dice).
 inline Resultado_proceso Lanzar_programa(const QString& programa, const QStringList& argumentos,
-                                         const QString& carpeta = {}) {
+                                         const QString& carpeta = {}, int plazo_ms = 60000) {
     QProcess p;
     if (!carpeta.isEmpty()) p.setWorkingDirectory(carpeta);
     p.start(programa, argumentos);
     Resultado_proceso r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) return r;
+    if (!p.waitForFinished(plazo_ms) || p.exitStatus() != QProcess::NormalExit) return r;
     r.codigo = p.exitCode();
     r.salida = p.readAllStandardOutput();
     r.errores = p.readAllStandardError();
     return r;
+}
+
+// Verdadero si `programa` acabó solo, con 0, en 30 segundos como mucho.
+inline bool Ejecutar_bien(const QString& programa, const QStringList& argumentos) {
+    return Lanzar_programa(programa, argumentos, {}, 30000).codigo == 0;
 }
 
 #ifdef TESMALO_CLI
@@ -124,11 +169,11 @@ class Montaje_fat {
         disponible_ = QFile::exists("/dev/fuse");
         const QString imagen = carpeta + ".img";
         if (!disponible_ || !QDir().mkpath(carpeta)) return;
-        montado_ = Ejecutar("mkfs.fat", {"-C", imagen, "4096"}) &&
-                   Ejecutar("fusefat", {"-o", "rw+", imagen, carpeta});
+        montado_ = Ejecutar_bien("mkfs.fat", {"-C", imagen, "4096"}) &&
+                   Ejecutar_bien("fusefat", {"-o", "rw+", imagen, carpeta});
     }
     ~Montaje_fat() {
-        if (montado_) Ejecutar("fusermount", {"-u", punto_});
+        if (montado_) Ejecutar_bien("fusermount", {"-u", punto_});
     }
     Montaje_fat(const Montaje_fat&) = delete;
     Montaje_fat& operator=(const Montaje_fat&) = delete;
@@ -136,15 +181,24 @@ class Montaje_fat {
     bool Montado() const { return montado_; }
 
   private:
-    static bool Ejecutar(const QString& programa, const QStringList& argumentos) {
-        QProcess p;
-        p.start(programa, argumentos);
-        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
-    }
     QString punto_;
     bool disponible_ = false, montado_ = false;
 };
+
+// La misma memoria FAT para una prueba en bash: las órdenes que la montan en «fat», en la carpeta
+// en que se ejecutan, con su imagen en fat.img. Sin O_TMPFILE ni enlaces duros, y sin permisos
+// ni dueños que se puedan cambiar (fchmod y fchown fallan con ENOSYS). Sin root, /dev/fuse,
+// fusefat o mkfs.fat, o si no se monta, salen con 77 (la prueba se salta) diciendo por qué. Se
+// desmonta con «fusermount -u fat».
+inline QString Montar_fat() {
+    return QStringLiteral(
+        "[ $(id -u) = 0 ] && [ -c /dev/fuse ] && command -v fusefat >/dev/null && "
+        "command -v mkfs.fat >/dev/null || { echo 'FAT por FUSE necesita root, /dev/fuse, "
+        "fusefat y mkfs.fat' >&2; exit 77; }\n"
+        "mkfs.fat -C fat.img 8192 >/dev/null; mkdir fat\n"
+        "fusefat -o rw+ fat.img fat >/dev/null 2>&1 || "
+        "{ echo 'fusefat no puede montar aquí' >&2; exit 77; }\n");
+}
 
 // Una carpeta de red montada con sshfs en `punto`, que lleva a la carpeta `servidor` de esta
 // misma máquina, como las que montan los escritorios: un sshd propio en 127.0.0.1 (un puerto
@@ -161,8 +215,8 @@ class Montaje_sshfs {
                       QFile::exists("/usr/sbin/sshd") && QFile::exists("/usr/bin/sshfs");
         if (!disponible_ || !QDir().mkpath(punto) || !QDir().mkpath(datos)) return;
         for (const char* clave : {"anfitrion", "cliente"})
-            if (!Ejecutar("ssh-keygen",
-                          {"-q", "-t", "ed25519", "-N", "", "-f", datos + "/" + clave}))
+            if (!Ejecutar_bien("ssh-keygen",
+                               {"-q", "-t", "ed25519", "-N", "", "-f", datos + "/" + clave}))
                 return;
         if (!QFile::copy(datos + "/cliente.pub", datos + "/autorizadas")) return;
         QDir().mkpath("/run/sshd");  // la carpeta vacía que sshd exige
@@ -188,20 +242,20 @@ class Montaje_sshfs {
             if (!sshd_->waitForStarted(10000)) return;
             // Espera a que acepte conexiones, con un plazo.
             for (int i = 0; i < 100 && !montado_ && sshd_->state() == QProcess::Running; ++i) {
-                montado_ =
-                    Ejecutar("sshfs", {"-F", "/dev/null", "-p", QString::number(puerto), "-o",
-                                       "IdentityFile=" + datos +
-                                           "/cliente,IdentitiesOnly=yes,"
-                                           "StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,"
-                                           "BatchMode=yes",
-                                       "root@127.0.0.1:" + servidor, punto});
+                montado_ = Ejecutar_bien(
+                    "sshfs", {"-F", "/dev/null", "-p", QString::number(puerto), "-o",
+                              "IdentityFile=" + datos +
+                                  "/cliente,IdentitiesOnly=yes,"
+                                  "StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,"
+                                  "BatchMode=yes",
+                              "root@127.0.0.1:" + servidor, punto});
                 if (!montado_) QThread::msleep(50);
             }
             if (!montado_) Parar_sshd();
         }
     }
     ~Montaje_sshfs() {
-        if (montado_) Ejecutar("fusermount", {"-u", punto_});
+        if (montado_) Ejecutar_bien("fusermount", {"-u", punto_});
         Parar_sshd();
     }
     Montaje_sshfs(const Montaje_sshfs&) = delete;
@@ -210,12 +264,6 @@ class Montaje_sshfs {
     bool Montado() const { return montado_; }
 
   private:
-    static bool Ejecutar(const QString& programa, const QStringList& argumentos) {
-        QProcess p;
-        p.start(programa, argumentos);
-        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
-    }
     static int Puerto_libre() {
         const int s = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
