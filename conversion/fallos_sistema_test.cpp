@@ -117,6 +117,19 @@ class Fallos_sistema_test : public QObject {
         tesmalo::Transfromar_cab(6, 3, 2, Ruta("origen.asc"), Ruta("destino.txt"),
                                  {[] {}, [](double) {}, [] {}});
     }
+    // Convierte con las operaciones `averia` en lugar de las del sistema y devuelve el mensaje del
+    // error, o un texto vacío si no falló; después vuelven las del sistema.
+    QString Convertir_con(tesmalo::Operaciones_ficheros& averia) {
+        tesmalo::Usar_sistema_ficheros(&averia);
+        QString mensaje;
+        try {
+            Convertir();
+        } catch (const std::runtime_error& e) {
+            mensaje = QString::fromUtf8(e.what());
+        }
+        tesmalo::Usar_sistema_ficheros(nullptr);
+        return mensaje;
+    }
 
   private slots:
     void initTestCase() {
@@ -180,14 +193,7 @@ class Fallos_sistema_test : public QObject {
         QVERIFY(::chmod(QFile::encodeName(destino).constData(), 0640) == 0);
 
         Averia averia(operacion, error, vez);
-        tesmalo::Usar_sistema_ficheros(&averia);
-        QString mensaje;
-        try {
-            Convertir();
-        } catch (const std::runtime_error& e) {
-            mensaje = QString::fromUtf8(e.what());
-        }
-        tesmalo::Usar_sistema_ficheros(nullptr);
+        const QString mensaje = Convertir_con(averia);
 
         if (operacion == "linkat" && averia.Disparos() == 0)
             QSKIP("el sistema de ficheros de la prueba no admite O_TMPFILE");
@@ -261,14 +267,7 @@ class Fallos_sistema_test : public QObject {
             }
         } sin(QStringLiteral("renameat2"), EINVAL, 1);
         sin.vez = vez;
-        tesmalo::Usar_sistema_ficheros(sin_intercambio ? &sin : &averia);
-        QString mensaje;
-        try {
-            Convertir();
-        } catch (const std::runtime_error& e) {
-            mensaje = QString::fromUtf8(e.what());
-        }
-        tesmalo::Usar_sistema_ficheros(nullptr);
+        const QString mensaje = sin_intercambio ? Convertir_con(sin) : Convertir_con(averia);
         QFile::remove(Ruta("origen.prj"));
 
         QVERIFY2((sin_intercambio ? sin.Disparos() : averia.Disparos()) > 0,

@@ -50,11 +50,12 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
         if (const QString causa = indicios.Explicar(Ruta_origen); !causa.isEmpty()) Fallar(causa);
     };
     for (;;) {
-        if (origen.Al_final()) explicar();
-        if (origen.Al_final())
+        if (origen.Al_final()) {
+            explicar();
             Fallar(QStringLiteral("El fichero «%1» se acaba sin llegar a ninguna línea de valores "
                                   "(una línea que empiece por un número).")
                        .arg(Ruta_origen));
+        }
         // De las líneas 1 y 2 hace falta el último campo; de las demás basta el primero, y
         // sólo se sigue leyendo la línea si no es de valores: una rejilla entera en una sola
         // línea no se recorre.
@@ -104,12 +105,13 @@ Datos_cabecera Explorar_cabecera(Lector_origen& origen) {
                 throw;
             }
         }
-        if (n == Maximo_contador) explicar();
-        if (n == Maximo_contador)
+        if (n == Maximo_contador) {
+            explicar();
             Fallar(QStringLiteral("La cabecera de «%1» tiene demasiadas líneas: no aparece ninguna "
                                   "línea de valores en las primeras %2.")
                        .arg(Ruta_origen)
                        .arg(Maximo_contador - 1));
+        }
         ++n;
         // Una línea de valores puede empezar por «nan» o «inf» (una rejilla que enmascara sus
         // primeras filas): para hallarla valen como valores.
